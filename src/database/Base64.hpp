@@ -1,0 +1,35 @@
+#pragma once
+// Base64 decoding in its two forms: strict (canonical text only) and lenient (skips anything else).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// Value of every input byte for the lenient decoder; bytes outside the alphabet, "=" included,
+// map to kBase64Skip.
+inline constexpr std::uint8_t kBase64Skip = 65;
+extern const std::array<std::uint8_t, 256> base64DecodeLookup;
+
+// Passing this as the length means the input is zero-terminated.
+inline constexpr std::size_t kBase64ZeroTerminated = static_cast<std::size_t>(-1);
+
+// Lenient decoding of `length` bytes: skips every byte outside the alphabet, padding included, and
+// goes on after padding. Returns a buffer of ((length + 3) / 4) * 3 bytes whose first
+// *outputLength bytes are the result.
+std::vector<std::uint8_t> NewBase64Decode(const char* input, std::size_t length,
+                                          std::size_t* outputLength);
+
+// Lenient decoding of a text; a text holding any non-ASCII character decodes to no bytes.
+// Never fails.
+std::vector<std::uint8_t> dataFromBase64String(std::string_view text);
+
+namespace codec {
+
+// Strict decoding: only alphabet characters followed by the "=" padding that makes the length a
+// multiple of four. Anything else (a line break, a blank, a wrong length) gives nullopt.
+std::optional<std::vector<std::uint8_t>> strictBase64Decode(std::string_view text);
+
+} // namespace codec

@@ -1,0 +1,56 @@
+#include "database/Utf8.hpp"
+
+namespace codec {
+
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    const std::size_t n = bytes.size();
+    while (i < n) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        if (b0 < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t extra = 0;
+        unsigned char lo = 0x80;
+        unsigned char hi = 0xBF;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            extra = 1;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            extra = 2;
+            lo = b0 == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+            hi = b0 == 0xED ? 0x9F : 0xBF; // no surrogates
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            extra = 3;
+            lo = b0 == 0xF0 ? 0x90 : 0x80;
+            hi = b0 == 0xF4 ? 0x8F : 0xBF; // at most U+10FFFF
+        } else {
+            return false;
+        }
+        if (n - i - 1 < extra) {
+            return false;
+        }
+        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+        if (b1 < lo || b1 > hi) {
+            return false;
+        }
+        for (std::size_t k = 2; k <= extra; ++k) {
+            const auto b = static_cast<unsigned char>(bytes[i + k]);
+            if (b < 0x80 || b > 0xBF) {
+                return false;
+            }
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string utf8OrEmpty(std::span<const std::uint8_t> bytes) {
+    std::string text(bytes.begin(), bytes.end());
+    if (!isValidUtf8(text)) {
+        return {};
+    }
+    return text;
+}
+
+} // namespace codec

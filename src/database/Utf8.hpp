@@ -1,0 +1,17 @@
+#pragma once
+// UTF-8 validation, as the server answers are read: invalid bytes give the empty text.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace codec {
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+// The bytes as a text when they are valid UTF-8, otherwise the empty text.
+std::string utf8OrEmpty(std::span<const std::uint8_t> bytes);
+
+} // namespace codec

@@ -1,0 +1,82 @@
+#pragma once
+// The camera database client: its records in memory, the device images built from them and the
+// country filter the download applies before writing.
+
+#include "database/DataBase.hpp"
+#include "device/ConnectedTargetInfo.hpp"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+class WebServer_GetDataBase {
+public:
+    // At most this many records fit the device's database memory.
+    static constexpr std::uint32_t kMaxRecords = 9300;
+    // Bytes of the record count in front of a device image, and of one record.
+    static constexpr std::size_t kImageHeaderSize = 4;
+    static constexpr std::size_t kRecordSize = 10;
+
+    // Every record of the last database answer, in answer order.
+    [[nodiscard]] const DataBaseList& DB_Struct() const { return m_DB_Struct; }
+    // Scrambled device image of DB_Struct.
+    [[nodiscard]] const Bytes& HexFormat_DB() const { return m_HexFormat_DB; }
+    // DB_Struct without the Strelka cameras.
+    [[nodiscard]] const DataBaseList& DB_Struct_noStrelka() const { return m_DB_Struct_noStrelka; }
+    [[nodiscard]] const Bytes& HexFormat_DB_noStrelka() const { return m_HexFormat_DB_noStrelka; }
+    // The records the user's last choice kept, and their scrambled image.
+    [[nodiscard]] const DataBaseList& DB_Struct_reParsing() const { return m_DB_Struct_reParsing; }
+    [[nodiscard]] const Bytes& HexFormat_DB_reParsing() const { return m_HexFormat_DB_reParsing; }
+
+    // Strict-decodes one record line and reads it as UTF-8; anything invalid gives "".
+    static std::string decodingData(std::string_view line);
+
+    // Fills `record` from the fields of a decoded record line: 0 camera type, 1 latitude,
+    // 2 longitude, 3 direction, 4 speed, 5 autodoria value, 6 country; later fields are ignored.
+    // Returns false when fewer than seven fields are given; the fields before the missing one
+    // are stored by then. Number fields never fail: a text that is not a number reads as 0.
+    static bool setStrData(std::span<const std::string_view> fields, DataBase& record);
+
+    // Degrees to ten-thousandths of a degree, truncated toward zero.
+    static std::int32_t Converting_LatLng(double degrees);
+
+    // Writes `count` as four big-endian bytes and then `count` ten-byte records of `list` into
+    // `buffer`. Returns false, leaving the buffer untouched, when the buffer is smaller than
+    // 4 + 10 * count bytes or the list shorter than count; a count of 0 or less writes no record.
+    static bool Change_Hex_Format(std::int32_t count, const DataBaseList& list,
+                                  std::span<std::uint8_t> buffer);
+
+    // XORs every byte from offset 4 up to dataLength with the nine-byte device key of `record`,
+    // the key advancing one byte per byte. Returns false and leaves `data` unchanged when a key
+    // entry is not a number yet (identification has not filled it) or dataLength exceeds `data`.
+    static bool ChangeSecurityCode(const ConnectedTargetInfo& record, std::span<std::uint8_t> data,
+                                   std::int32_t dataLength);
+
+    // Takes `records` as the whole database (the last steps of a database fetch): DB_Struct and
+    // DB_Struct_noStrelka, their counts and both scrambled images, with copies of the images in
+    // the record. Returns false when an image cannot be built (a key entry is not a number yet);
+    // what was stored before that point stays.
+    bool storeRecords(ConnectedTargetInfo& record, DataBaseList records);
+
+    // Keeps the records of DB_Struct whose country is chosen in record.Country_Checked ("YES"),
+    // less the excluded Strelka and Fake cameras, in answer order; builds their scrambled image
+    // and stores a copy in record.Download_Firmware_DATABASE. Returns false without touching the
+    // record when more than 9300 records are chosen, a key entry is not a number, a reached
+    // check mark is not a text, or the country lists are shorter than Country_Total_Num; the
+    // chosen list and its image are replaced all the same.
+    bool reParsingForOriginal(ConnectedTargetInfo& record);
+
+private:
+    // Builds the scrambled device image of `list` into `image`; false on a failure of either
+    // step.
+    static bool buildScrambledImage(const ConnectedTargetInfo& record, const DataBaseList& list,
+                                    Bytes& image);
+
+    DataBaseList m_DB_Struct;
+    Bytes m_HexFormat_DB;
+    DataBaseList m_DB_Struct_noStrelka;
+    Bytes m_HexFormat_DB_noStrelka;
+    DataBaseList m_DB_Struct_reParsing;
+    Bytes m_HexFormat_DB_reParsing;
+};
