@@ -88,13 +88,12 @@ void BM_DecodeRecordLines(benchmark::State& state) {
     const DataBaseList records = makeRecords(count, 50);
     std::vector<std::string> lines;
     for (const auto& r : records) {
-        lines.push_back(base64(std::to_string(static_cast<int>(r->parsing_camera)) + "," +
-                               std::to_string(r->parsing_lat) + "," +
-                               std::to_string(r->parsing_lng) + "," +
-                               std::to_string(static_cast<int>(r->parsing_direction)) + "," +
-                               std::to_string(static_cast<int>(r->parsing_speed)) + "," +
-                               std::to_string(static_cast<int>(r->parsing_autodoria)) + "," +
-                               r->parsing_country));
+        lines.push_back(base64(
+            std::to_string(static_cast<int>(r->parsing_camera)) + "," +
+            std::to_string(r->parsing_lat) + "," + std::to_string(r->parsing_lng) + "," +
+            std::to_string(static_cast<int>(r->parsing_direction)) + "," +
+            std::to_string(static_cast<int>(r->parsing_speed)) + "," +
+            std::to_string(static_cast<int>(r->parsing_autodoria)) + "," + r->parsing_country));
     }
     for (auto _ : state) {
         for (const auto& line : lines) {

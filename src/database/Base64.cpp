@@ -3,24 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-constexpr std::string_view kAlphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-constexpr std::array<std::uint8_t, 256> makeLookup() {
-    std::array<std::uint8_t, 256> table{};
-    table.fill(kBase64Skip);
-    for (std::size_t i = 0; i < kAlphabet.size(); ++i) {
-        table[static_cast<std::uint8_t>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
-    }
-    return table;
-}
-
-} // namespace
-
-const std::array<std::uint8_t, 256> base64DecodeLookup = makeLookup();
-
 std::vector<std::uint8_t> NewBase64Decode(const char* input, std::size_t length,
                                           std::size_t* outputLength) {
     if (length == kBase64ZeroTerminated) {
@@ -72,34 +54,55 @@ std::vector<std::uint8_t> dataFromBase64String(std::string_view text) {
 
 namespace codec {
 
-std::optional<std::vector<std::uint8_t>> strictBase64Decode(std::string_view text) {
+namespace {
+
+// Decodes into any byte container; false when the text is not canonical Base64.
+template <typename Container>
+bool strictDecodeInto(std::string_view text, Container& out) {
     if (text.size() % 4 != 0) {
-        return std::nullopt;
+        return false;
     }
     std::size_t padding = 0;
     while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {
         ++padding;
     }
     const std::string_view body = text.substr(0, text.size() - padding);
-    for (const char c : body) {
-        if (base64DecodeLookup[static_cast<unsigned char>(c)] == kBase64Skip) {
-            return std::nullopt;
-        }
-    }
-    // A third "=" is outside the alphabet and was rejected above; a lone body character in the
-    // last group (length 1 mod 4) cannot happen once the total length is a multiple of four.
-    std::vector<std::uint8_t> out;
+    out.clear();
     out.reserve(body.size() / 4 * 3 + 2);
+    // A third "=" is outside the alphabet and rejected here; with the total length a multiple of
+    // four, the last group always has at least two body characters.
     std::uint32_t acc = 0;
     unsigned bits = 0;
     for (const char c : body) {
-        acc = (acc << 6U) | base64DecodeLookup[static_cast<unsigned char>(c)];
+        const std::uint8_t value = base64DecodeLookup[static_cast<unsigned char>(c)];
+        if (value == kBase64Skip) {
+            return false;
+        }
+        acc = (acc << 6U) | value;
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
-            out.push_back(static_cast<std::uint8_t>(acc >> bits));
+            out.push_back(static_cast<typename Container::value_type>(acc >> bits));
+            acc &= (1U << bits) - 1U;
         }
-        acc &= (1U << bits) - 1U;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> strictBase64Decode(std::string_view text) {
+    std::vector<std::uint8_t> out;
+    if (!strictDecodeInto(text, out)) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::string> strictBase64DecodeText(std::string_view text) {
+    std::string out;
+    if (!strictDecodeInto(text, out)) {
+        return std::nullopt;
     }
     return out;
 }

@@ -5,13 +5,29 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 // Value of every input byte for the lenient decoder; bytes outside the alphabet, "=" included,
 // map to kBase64Skip.
 inline constexpr std::uint8_t kBase64Skip = 65;
-extern const std::array<std::uint8_t, 256> base64DecodeLookup;
+
+namespace codec::detail {
+constexpr std::array<std::uint8_t, 256> makeBase64Lookup() {
+    constexpr std::string_view alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::array<std::uint8_t, 256> table{};
+    table.fill(kBase64Skip);
+    for (std::size_t i = 0; i < alphabet.size(); ++i) {
+        table[static_cast<std::uint8_t>(alphabet[i])] = static_cast<std::uint8_t>(i);
+    }
+    return table;
+}
+} // namespace codec::detail
+
+inline constexpr std::array<std::uint8_t, 256> base64DecodeLookup =
+    codec::detail::makeBase64Lookup();
 
 // Passing this as the length means the input is zero-terminated.
 inline constexpr std::size_t kBase64ZeroTerminated = static_cast<std::size_t>(-1);
@@ -31,5 +47,7 @@ namespace codec {
 // Strict decoding: only alphabet characters followed by the "=" padding that makes the length a
 // multiple of four. Anything else (a line break, a blank, a wrong length) gives nullopt.
 std::optional<std::vector<std::uint8_t>> strictBase64Decode(std::string_view text);
+// The same, with the bytes in a string (not checked as UTF-8).
+std::optional<std::string> strictBase64DecodeText(std::string_view text);
 
 } // namespace codec

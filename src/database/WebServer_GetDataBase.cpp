@@ -21,9 +21,11 @@ void putBigEndian32(std::uint32_t value, std::span<std::uint8_t, 4> out) {
 
 // The device's ten record bytes. The fields are packed in unsigned arithmetic, so bits shifted
 // past bit 31 are dropped and a negative value contributes its two's complement bits.
-void packRecord(const DataBase& r, std::span<std::uint8_t, WebServer_GetDataBase::kRecordSize> out) {
+void packRecord(const DataBase& r,
+                std::span<std::uint8_t, WebServer_GetDataBase::kRecordSize> out) {
     const auto t = static_cast<std::uint32_t>(codec::truncateToInt32(r.parsing_camera));
-    const auto y = static_cast<std::uint32_t>(WebServer_GetDataBase::Converting_LatLng(r.parsing_lat));
+    const auto y =
+        static_cast<std::uint32_t>(WebServer_GetDataBase::Converting_LatLng(r.parsing_lat));
     const std::int32_t xSigned = WebServer_GetDataBase::Converting_LatLng(r.parsing_lng);
     const auto x = static_cast<std::uint32_t>(xSigned);
     const auto h = static_cast<std::uint32_t>(codec::truncateToInt32(r.parsing_direction));
@@ -54,17 +56,17 @@ std::size_t imageSize(std::size_t count) {
 } // namespace
 
 std::string WebServer_GetDataBase::decodingData(std::string_view line) {
-    const auto bytes = codec::strictBase64Decode(line);
-    if (!bytes) {
+    auto text = codec::strictBase64DecodeText(line);
+    if (!text || !codec::isValidUtf8(*text)) {
         return {};
     }
-    return codec::utf8OrEmpty(*bytes);
+    return std::move(*text);
 }
 
 bool WebServer_GetDataBase::setStrData(std::span<const std::string_view> fields, DataBase& record) {
-    double* const numbers[] = {&record.parsing_camera,    &record.parsing_lat,
-                               &record.parsing_lng,       &record.parsing_direction,
-                               &record.parsing_speed,     &record.parsing_autodoria};
+    double* const numbers[] = {&record.parsing_camera, &record.parsing_lat,
+                               &record.parsing_lng,    &record.parsing_direction,
+                               &record.parsing_speed,  &record.parsing_autodoria};
     for (std::size_t i = 0; i < std::size(numbers); ++i) {
         if (i >= fields.size()) {
             return false;
@@ -141,7 +143,8 @@ bool WebServer_GetDataBase::storeRecords(ConnectedTargetInfo& record, DataBaseLi
         }
     }
     record.setInfo_DataBase_Count(static_cast<std::uint32_t>(m_DB_Struct.size()));
-    record.setInfo_DataBase_Count_NoStrelka(static_cast<std::uint32_t>(m_DB_Struct_noStrelka.size()));
+    record.setInfo_DataBase_Count_NoStrelka(
+        static_cast<std::uint32_t>(m_DB_Struct_noStrelka.size()));
     if (!buildScrambledImage(record, m_DB_Struct, m_HexFormat_DB)) {
         return false;
     }

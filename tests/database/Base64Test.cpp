@@ -1,4 +1,5 @@
 #include "database/Base64.hpp"
+
 #include "database/WebServer_GetDataBase.hpp"
 #include "support/TestSupport.hpp"
 
@@ -59,14 +60,20 @@ TEST_P(LenientBase64, SkipsEverythingOutsideTheAlphabet) {
     EXPECT_EQ(hex(dataFromBase64String(c.input)), hex(c.expected)) << c.input;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, LenientBase64,
-    ::testing::Values(LenientCase{"TWFu", "4D 61 6E"}, LenientCase{"TWFu\n", "4D 61 6E"},
-                      LenientCase{"TW Fu", "4D 61 6E"}, LenientCase{"TWE=", "4D 61"},
-                      LenientCase{"TQ==", "4D"}, LenientCase{"T", ""}, LenientCase{"====", ""},
-                      LenientCase{"TQ==TQ==", "4D 04 D0"}, LenientCase{"", ""},
-                      LenientCase{"TW\xD0\xAF" "Fu", ""}, LenientCase{"\xC3\xA9" "TWFu", ""},
-                      LenientCase{"T-W_F.u", "4D 61 6E"}));
+INSTANTIATE_TEST_SUITE_P(Texts, LenientBase64,
+                         ::testing::Values(LenientCase{"TWFu", "4D 61 6E"},
+                                           LenientCase{"TWFu\n", "4D 61 6E"},
+                                           LenientCase{"TW Fu", "4D 61 6E"},
+                                           LenientCase{"TWE=", "4D 61"}, LenientCase{"TQ==", "4D"},
+                                           LenientCase{"T", ""}, LenientCase{"====", ""},
+                                           LenientCase{"TQ==TQ==", "4D 04 D0"}, LenientCase{"", ""},
+                                           LenientCase{"TW\xD0\xAF"
+                                                       "Fu",
+                                                       ""},
+                                           LenientCase{"\xC3\xA9"
+                                                       "TWFu",
+                                                       ""},
+                                           LenientCase{"T-W_F.u", "4D 61 6E"}));
 
 TEST(LenientBase64, NewBase64DecodeMeasuresAZeroTerminatedInput) {
     std::size_t length = 99;

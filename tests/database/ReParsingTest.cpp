@@ -41,8 +41,8 @@ Bytes expectedImage(const ConnectedTargetInfo& record, const DataBaseList& chose
     Bytes image(4 + 10 * chosen.size());
     EXPECT_TRUE(WebServer_GetDataBase::Change_Hex_Format(static_cast<std::int32_t>(chosen.size()),
                                                          chosen, image));
-    EXPECT_TRUE(WebServer_GetDataBase::ChangeSecurityCode(
-        record, image, static_cast<std::int32_t>(image.size())));
+    EXPECT_TRUE(WebServer_GetDataBase::ChangeSecurityCode(record, image,
+                                                          static_cast<std::int32_t>(image.size())));
     return image;
 }
 

@@ -33,17 +33,17 @@ TEST_P(RecordLayout, PacksTheTenDeviceBytes) {
               hex(c.bytes));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Records, RecordLayout,
-    ::testing::Values(
-        LayoutCase{"Moscow", 1, 55.7558, 37.6173, 90, 60, 0, "B6 98 09 00 3E 96 DE 00 C2 10"},
-        LayoutCase{"MoscowStrelka", 0, 55.7558, 37.6173, 90, 60, 0,
-                   "B6 98 01 00 3E 96 DE 00 C2 10"},
-        LayoutCase{"PetersburgFake", 9, 59.9386, 30.3141, 270, 90, 1234,
-                   "12 A4 49 04 AB C3 50 D2 42 24"},
-        // Speed 65 and 60 share the tens digit.
-        LayoutCase{"Speed65", 1, 55.7558, 37.6173, 90, 65, 0, "B6 98 09 00 3E 96 DE 00 C2 10"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Records, RecordLayout,
+                         ::testing::Values(LayoutCase{"Moscow", 1, 55.7558, 37.6173, 90, 60, 0,
+                                                      "B6 98 09 00 3E 96 DE 00 C2 10"},
+                                           LayoutCase{"MoscowStrelka", 0, 55.7558, 37.6173, 90, 60,
+                                                      0, "B6 98 01 00 3E 96 DE 00 C2 10"},
+                                           LayoutCase{"PetersburgFake", 9, 59.9386, 30.3141, 270,
+                                                      90, 1234, "12 A4 49 04 AB C3 50 D2 42 24"},
+                                           // Speed 65 and 60 share the tens digit.
+                                           LayoutCase{"Speed65", 1, 55.7558, 37.6173, 90, 65, 0,
+                                                      "B6 98 09 00 3E 96 DE 00 C2 10"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RecordLayout, ConvertingLatLngTruncatesToTenThousandths) {
     EXPECT_EQ(WebServer_GetDataBase::Converting_LatLng(55.7558), 557558);
@@ -148,8 +148,8 @@ Hex bitByBit(std::int32_t t, std::int32_t y, std::int32_t x, std::int32_t h, std
         }
         return v;
     };
-    return Hex{{byteOf(b, 23), byteOf(b, 7), byteOf(a, 31), dByte(15), byteOf(a, 15),
-                byteOf(b, 15), byteOf(b, 31), dByte(7), byteOf(a, 7), byteOf(a, 23)}};
+    return Hex{{byteOf(b, 23), byteOf(b, 7), byteOf(a, 31), dByte(15), byteOf(a, 15), byteOf(b, 15),
+                byteOf(b, 31), dByte(7), byteOf(a, 7), byteOf(a, 23)}};
 }
 
 TEST(RecordLayout, MatchesABitByBitFormulationForRandomRecords) {
@@ -181,8 +181,8 @@ TEST(RecordLayout, MatchesABitByBitFormulationForRandomRecords) {
 
 TEST(SetStrData, ReadsSevenFieldsAndIgnoresTheRest) {
     DataBase r;
-    const std::string_view fields[] = {"9", "59.9386", "30.3141", "270", "90", "1234", "Россия",
-                                       "extra"};
+    const std::string_view fields[] = {"9",  "59.9386", "30.3141", "270",
+                                       "90", "1234",    "Россия",  "extra"};
     ASSERT_TRUE(WebServer_GetDataBase::setStrData(fields, r));
     EXPECT_EQ(r.parsing_camera, 9);
     EXPECT_EQ(r.parsing_lat, 59.9386);
