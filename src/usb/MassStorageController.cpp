@@ -1,0 +1,301 @@
+#include "usb/MassStorageController.hpp"
+
+#include "usb/LibusbBus.hpp"
+#include "usb/SingleTransportBus.hpp"
+
+#include <csignal>
+#include <cstdio>
+
+#include <unistd.h>
+
+std::atomic<std::uint8_t> gUsbConnectStatus{0};
+std::shared_ptr<usb::UsbTransport> intf;
+std::shared_ptr<usb::UsbBus> gNotifyPort;
+std::array<std::uint8_t, usb::kMaxTransferLength> gBuffer{};
+std::int32_t kr = 0;
+usb::CommandWrapperBytes Command_Read = usb::kCommandReadTemplate;
+usb::CommandWrapperBytes Command_Write = usb::kCommandWriteTemplate;
+
+namespace {
+
+constexpr std::uint16_t kVendorId = 0x0483;
+constexpr std::uint16_t kProductId = 0x5720;
+constexpr std::uint16_t kReleaseNumber = 0x0200;
+// Between rounds of the wait; hotplug usually wakes the wait earlier.
+constexpr std::chrono::milliseconds kPollInterval{200};
+
+// Set-up details of the opened interface, kept for diagnostics only.
+std::uint8_t intfClass = 0;
+std::uint8_t intfSubClass = 0;
+std::uint8_t intfNumEndpoints = 0;
+
+std::mutex gSkipMutex;
+std::optional<std::string> gSkipReason;
+
+void noteSkip(const usb::UsbDevice& device, const std::string& why) {
+    const std::lock_guard lock(gSkipMutex);
+    gSkipReason = device.describe() + ": " + why;
+}
+
+int recordResult(const usb::TransferResult& result) {
+    kr = result.ok() ? 0 : usb::resultCode(result.error->kind);
+    return kr;
+}
+
+const char* directionName(usb::PipeDirection direction) {
+    switch (direction) {
+    case usb::PipeDirection::Out:
+        return "out";
+    case usb::PipeDirection::In:
+        return "in";
+    case usb::PipeDirection::None:
+        return "none";
+    case usb::PipeDirection::Any:
+        return "any";
+    }
+    return "???";
+}
+
+} // namespace
+
+namespace usb {
+
+std::int32_t resultCode(UsbErrorKind kind) {
+    switch (kind) {
+    case UsbErrorKind::Io:
+        return -1;
+    case UsbErrorKind::NotPermitted:
+        return -3;
+    case UsbErrorKind::NoDevice:
+        return -4;
+    case UsbErrorKind::Busy:
+        return -6;
+    case UsbErrorKind::Timeout:
+        return -7;
+    case UsbErrorKind::Stall:
+        return -9;
+    case UsbErrorKind::Protocol:
+        return -99;
+    }
+    return -99;
+}
+
+std::optional<std::string> lastSkipReason() {
+    const std::lock_guard lock(gSkipMutex);
+    return gSkipReason;
+}
+
+void releaseOpenInterface() {
+    intf.reset();
+}
+
+} // namespace usb
+
+MassStorageController::MassStorageController() {
+    gUsbConnectStatus = 0;
+}
+
+MassStorageController::MassStorageController(std::shared_ptr<usb::UsbBus> bus)
+    : m_bus(std::move(bus)) {
+    gUsbConnectStatus = 0;
+}
+
+MassStorageController::MassStorageController(std::shared_ptr<usb::UsbTransport> openInterface)
+    : MassStorageController(std::make_shared<usb::SingleTransportBus>(std::move(openInterface))) {}
+
+MassStorageController::~MassStorageController() = default;
+
+void MassStorageController::MassStorageControllerInit() {
+    MassStorageControllerInit(std::stop_token{});
+}
+
+void MassStorageController::MassStorageControllerInit(std::stop_token stop) {
+    if (std::signal(SIGINT, SignalHandler) == SIG_ERR) {
+        std::printf("Could not establish new signal handler");
+        std::fflush(stdout);
+    }
+    std::shared_ptr<usb::UsbBus> bus;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_bus) {
+            auto created = usb::LibusbBus::create(kVendorId, kProductId);
+            if (auto* error = std::get_if<usb::UsbError>(&created)) {
+                std::printf("ERR: Couldn't create a master IOKit Port(%08x)\n",
+                            static_cast<unsigned>(usb::resultCode(error->kind)));
+                std::fflush(stdout);
+                return;
+            }
+            m_bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
+        }
+        bus = m_bus;
+    }
+    gNotifyPort = bus;
+    {
+        const std::lock_guard lock(gSkipMutex);
+        gSkipReason.reset();
+    }
+    const std::stop_callback wakeOnStop(stop, [bus] { bus->wake(); });
+    BulkTestDeviceAdded(nullptr, *bus, [this, &stop] { return stopRequested(stop); });
+}
+
+void MassStorageController::requestStop() {
+    m_stopRequested = true;
+    const std::lock_guard lock(m_mutex);
+    if (m_bus) {
+        m_bus->wake();
+    }
+}
+
+bool MassStorageController::stopRequested(const std::stop_token& stop) const {
+    return m_stopRequested.load() || stop.stop_requested();
+}
+
+bool MassStorageController::Check_UsbConnection() {
+    const bool connected = gUsbConnectStatus.load() == 1;
+    m_usbConnectionStatus = connected;
+    if (connected) {
+        const std::lock_guard lock(m_mutex);
+        m_intfFinal = intf;
+    }
+    return connected;
+}
+
+std::shared_ptr<usb::UsbTransport> MassStorageController::intf_final() const {
+    const std::lock_guard lock(m_mutex);
+    return m_intfFinal;
+}
+
+bool MassStorageController::ReadFromDevice(std::uint8_t selector, std::uint32_t address,
+                                           std::span<std::uint8_t> buffer, std::uint32_t length,
+                                           MassStorageController& link) {
+    if (length == 0 || length > usb::kMaxTransferLength || buffer.size() < length) {
+        return false;
+    }
+    const auto pipes = link.intf_final();
+    if (!pipes) {
+        return false;
+    }
+    usb::writeWrapperLength(Command_Read, length);
+    usb::writeMemoryCommand(Command_Read, selector, usb::blockNumberFor(address, length));
+    if (recordResult(pipes->bulkWrite(Command_Read, m_timeouts.command)) != 0) {
+        return false;
+    }
+    const auto data = pipes->bulkRead(buffer.first(length), m_timeouts.data);
+    if (recordResult(data) != 0) {
+        return false;
+    }
+    // The status phase is read even after a short data phase, to keep the device in step.
+    if (recordResult(pipes->bulkRead(gBuffer, m_timeouts.command)) != 0) {
+        return false;
+    }
+    return data.transferred == length;
+}
+
+bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t address,
+                                          std::span<const std::uint8_t> data, std::uint32_t length,
+                                          MassStorageController& /*link*/) {
+    if (length == 0 || length > usb::kMaxTransferLength || data.size() < length) {
+        return false;
+    }
+    const auto pipes = intf;
+    if (!pipes) {
+        return false;
+    }
+    std::copy_n(data.begin(), length, m_stagingArea.begin());
+    usb::writeWrapperLength(Command_Write, length);
+    usb::writeMemoryCommand(Command_Write, selector, usb::blockNumberFor(address, length));
+    if (recordResult(pipes->bulkWrite(Command_Write, m_timeouts.command)) != 0) {
+        return false;
+    }
+    const auto sent = pipes->bulkWrite(std::span<const std::uint8_t>(m_stagingArea).first(length),
+                                       m_timeouts.data);
+    if (recordResult(sent) != 0 || sent.transferred != length) {
+        return false;
+    }
+    return recordResult(pipes->bulkRead(gBuffer, m_timeouts.command)) == 0;
+}
+
+void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
+                         const std::function<bool()>& shouldStop) {
+    const auto stopping = [&shouldStop] { return shouldStop && shouldStop(); };
+    while (gUsbConnectStatus.load() == 0) {
+        if (stopping()) {
+            return;
+        }
+        for (auto& device : iterator.takeMatched()) {
+            const auto id = device->identity();
+            if (id.vendor != kVendorId || id.product != kProductId ||
+                id.release != kReleaseNumber) {
+                char text[64];
+                std::snprintf(text, sizeof text, "release %04x is not %04x", id.release,
+                              kReleaseNumber);
+                noteSkip(*device, text);
+                continue;
+            }
+            if (const auto error = device->open()) {
+                kr = usb::resultCode(error->kind);
+                noteSkip(*device, error->message);
+                continue;
+            }
+            if (ConfigureAnchorDevice(*device) != 0) {
+                device->close();
+                noteSkip(*device, "its configuration cannot be selected");
+                continue;
+            }
+            if (FindInterfaces(*device) != 0) {
+                device->close();
+                gUsbConnectStatus = 0;
+                noteSkip(*device,
+                         "its first interface cannot be claimed (code " + std::to_string(kr) + ")");
+                continue;
+            }
+            gUsbConnectStatus = 1;
+            // The claimed interface keeps its own hold on the device.
+            device->close();
+        }
+        if (gUsbConnectStatus.load() == 0 && !stopping()) {
+            iterator.waitForArrival(kPollInterval);
+        }
+    }
+}
+
+int ConfigureAnchorDevice(usb::UsbDevice& device) {
+    if (device.numberOfConfigurations() == 0) {
+        return -1;
+    }
+    const auto value = device.configurationValue(0);
+    if (!value) {
+        return -1;
+    }
+    if (const auto error = device.setConfiguration(*value)) {
+        kr = usb::resultCode(error->kind);
+        return -1;
+    }
+    return 0;
+}
+
+int FindInterfaces(usb::UsbDevice& device) {
+    auto opened = device.openFirstInterface();
+    if (const auto* error = std::get_if<usb::UsbError>(&opened)) {
+        kr = usb::resultCode(error->kind);
+        return kr;
+    }
+    auto& found = std::get<usb::OpenedInterface>(opened);
+    intfClass = found.interfaceClass;
+    intfSubClass = found.interfaceSubClass;
+    intfNumEndpoints = static_cast<std::uint8_t>(found.pipeDirections.size());
+    // Pipe references count from 1; the listing stops one short of the endpoint count.
+    for (int pipeRef = 1; pipeRef < intfNumEndpoints; ++pipeRef) {
+        std::printf("direction %s, ", directionName(found.pipeDirections[pipeRef - 1]));
+    }
+    std::fflush(stdout);
+    intf = std::move(found.transport);
+    kr = 0;
+    return 0;
+}
+
+void SignalHandler(int /*signal*/) {
+    // Only async-signal-safe calls here: the kernel releases the device and the hotplug
+    // registration when the process ends.
+    _exit(0);
+}

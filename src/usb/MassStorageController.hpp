@@ -1,0 +1,124 @@
+#pragma once
+// The USB link to the detector: waits for it, opens its first interface, reads and writes memory.
+
+#include "usb/CommandWrapper.hpp"
+#include "usb/UsbBus.hpp"
+#include "usb/UsbTransport.hpp"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <stop_token>
+#include <string>
+
+// The link object. The device state lives in the module-level variables below, so a process
+// talks to one device at a time; calls must not overlap (one sequence runs at a time).
+class MassStorageController {
+public:
+    // Phase time-outs: wrapper and status phases, and data phases of up to 4096 bytes.
+    struct Timeouts {
+        std::chrono::milliseconds command{5000};
+        std::chrono::milliseconds data{10000};
+    };
+
+    // Finds the detector with libusb (hotplug, or polling where hotplug is missing).
+    MassStorageController();
+    // Finds the detector on the given bus (the virtual bus, a bus under test).
+    explicit MassStorageController(std::shared_ptr<usb::UsbBus> bus);
+    // Talks to an interface that is already open, e.g. an in-process virtual detector; it is
+    // offered as one matching device.
+    explicit MassStorageController(std::shared_ptr<usb::UsbTransport> openInterface);
+
+    MassStorageController(const MassStorageController&) = delete;
+    MassStorageController& operator=(const MassStorageController&) = delete;
+    MassStorageController(MassStorageController&&) = delete;
+    MassStorageController& operator=(MassStorageController&&) = delete;
+    ~MassStorageController();
+
+    // Installs the interrupt handler, then waits until a matching device is open. Returns early,
+    // not connected, when `stop` or requestStop() asks it to, or when USB cannot be used at all.
+    // Waiting sleeps (hotplug or polling every 200 ms); it never spins.
+    void MassStorageControllerInit();
+    void MassStorageControllerInit(std::stop_token stop);
+    // Ends a waiting MassStorageControllerInit within one polling round. Safe from any thread;
+    // stays in effect for later calls.
+    void requestStop();
+
+    // Records the connected state; true (and intf_final set) once a device is open.
+    bool Check_UsbConnection();
+    bool UsbConnectionStatus() const { return m_usbConnectionStatus.load(); }
+    std::shared_ptr<usb::UsbTransport> intf_final() const;
+
+    // Memory read (0xD8): wrapper on pipe 2, `length` bytes into `buffer` on pipe 1, status on
+    // pipe 1 into gBuffer. False on any failing phase, on a length of 0 or above 4096, on a
+    // buffer smaller than `length`, before a connection, and when the data phase came back
+    // short (the rest of `buffer` then keeps what it held). The status content is not judged.
+    bool ReadFromDevice(std::uint8_t selector, std::uint32_t address,
+                        std::span<std::uint8_t> buffer, std::uint32_t length,
+                        MassStorageController& link);
+    // Memory write (0xDA): exactly one transaction of wrapper, `length` bytes of data staged
+    // through a 4096-byte area, and status. False on any failing phase (a stalled status too),
+    // on a length of 0 or above 4096, on `data` shorter than `length`, before a connection.
+    bool WriteToDevice(std::uint8_t selector, std::uint32_t address,
+                       std::span<const std::uint8_t> data, std::uint32_t length,
+                       MassStorageController& link);
+
+    void setTimeouts(Timeouts timeouts) { m_timeouts = timeouts; }
+    Timeouts timeouts() const { return m_timeouts; }
+
+private:
+    bool stopRequested(const std::stop_token& stop) const;
+
+    std::shared_ptr<usb::UsbBus> m_bus;
+    std::atomic<bool> m_usbConnectionStatus{false};
+    std::atomic<bool> m_stopRequested{false};
+    mutable std::mutex m_mutex; // guards m_intfFinal and m_bus for requestStop()
+    std::shared_ptr<usb::UsbTransport> m_intfFinal;
+    Timeouts m_timeouts;
+    std::array<std::uint8_t, usb::kMaxTransferLength> m_stagingArea{};
+};
+
+// Module-level state of the link.
+// 1 once a device has been opened and its interface found; set only by BulkTestDeviceAdded.
+extern std::atomic<std::uint8_t> gUsbConnectStatus;
+// The open interface of the connected device.
+extern std::shared_ptr<usb::UsbTransport> intf;
+// The bus the link waits on.
+extern std::shared_ptr<usb::UsbBus> gNotifyPort;
+// Receives the status phase of every read and write; never examined.
+extern std::array<std::uint8_t, usb::kMaxTransferLength> gBuffer;
+// Result of the latest USB call (0 success, else usb::resultCode of the error).
+extern std::int32_t kr;
+// The read and write templates, patched in place by each call.
+extern usb::CommandWrapperBytes Command_Read;
+extern usb::CommandWrapperBytes Command_Write;
+
+// Takes every device the bus offers and sets it up, until one is open (gUsbConnectStatus = 1)
+// or `shouldStop` says so; sleeps on the bus between rounds. `refCon` is ignored.
+void BulkTestDeviceAdded(void* refCon, usb::UsbBus& iterator,
+                         const std::function<bool()>& shouldStop = {});
+// Selects the first configuration's value. 0 on success, -1 on failure.
+int ConfigureAnchorDevice(usb::UsbDevice& device);
+// Claims the first interface into `intf` and prints its pipe directions. 0 on success, else a
+// negative result code.
+int FindInterfaces(usb::UsbDevice& device);
+// The interrupt handler: ends the process at once with status 0. Async-signal-safe.
+[[noreturn]] void SignalHandler(int signal);
+
+namespace usb {
+
+// Negative result code of an error kind, libusb's numbering.
+std::int32_t resultCode(UsbErrorKind kind);
+// Why the latest device offered to the link was skipped, for messages while waiting; nothing
+// when no device was skipped since the last connection.
+std::optional<std::string> lastSkipReason();
+// Drops the open interface (`intf`), e.g. before the USB context goes away in tests.
+void releaseOpenInterface();
+
+} // namespace usb

@@ -1,0 +1,371 @@
+#include "usb/MassStorageController.hpp"
+
+#include "sim/VirtualDetector.hpp"
+#include "sim/VirtualUsbBus.hpp"
+#include "support/TestSupport.hpp"
+
+#include <csignal>
+#include <numeric>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing_support::hex;
+
+// Passes every transfer to the virtual detector and records it as it went over the wire.
+class RecordingTransport final : public usb::UsbTransport {
+public:
+    struct Transfer {
+        bool out;
+        std::vector<std::uint8_t> bytes;
+        std::size_t asked;
+        bool ok;
+    };
+
+    explicit RecordingTransport(std::shared_ptr<sim::VirtualDetector> device)
+        : m_device(std::move(device)) {}
+
+    usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
+                                  std::chrono::milliseconds timeout) override {
+        auto r = m_device->bulkWrite(data, timeout);
+        transfers.push_back({true, {data.begin(), data.end()}, data.size(), r.ok()});
+        return r;
+    }
+    usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
+                                 std::chrono::milliseconds timeout) override {
+        auto r = m_device->bulkRead(buffer, timeout);
+        transfers.push_back(
+            {false, {buffer.begin(), buffer.begin() + r.transferred}, buffer.size(), r.ok()});
+        return r;
+    }
+
+    std::vector<Transfer> transfers;
+
+private:
+    std::shared_ptr<sim::VirtualDetector> m_device;
+};
+
+// Answers every read with fewer bytes than asked, and a status afterwards.
+class ShortReadTransport final : public usb::UsbTransport {
+public:
+    usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
+                                  std::chrono::milliseconds) override {
+        return {data.size(), std::nullopt};
+    }
+    usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
+                                 std::chrono::milliseconds) override {
+        const std::size_t n = std::min<std::size_t>(buffer.size(), 13);
+        std::fill_n(buffer.begin(), n, 0xAB);
+        return {n, std::nullopt};
+    }
+};
+
+class LinkTest : public testing::Test {
+protected:
+    void connect(sim::DeviceProfile profile = {}) {
+        detector = std::make_shared<sim::VirtualDetector>(std::move(profile));
+        wire = std::make_shared<RecordingTransport>(detector);
+        link = std::make_unique<MassStorageController>(
+            std::static_pointer_cast<usb::UsbTransport>(wire));
+        link->MassStorageControllerInit();
+        ASSERT_TRUE(link->Check_UsbConnection());
+        wire->transfers.clear();
+    }
+    void TearDown() override { usb::releaseOpenInterface(); }
+
+    std::shared_ptr<sim::VirtualDetector> detector;
+    std::shared_ptr<RecordingTransport> wire;
+    std::unique_ptr<MassStorageController> link;
+};
+
+TEST_F(LinkTest, ReadOfTheRadarVersionBlockSendsTheAddressAsBlockNumber) {
+    connect();
+    std::vector<std::uint8_t> page(256);
+    ASSERT_TRUE(link->ReadFromDevice(1, 35792, page, 256, *link));
+    ASSERT_EQ(wire->transfers.size(), 3U);
+    EXPECT_EQ(hex(wire->transfers[0].bytes),
+              hex("55534243 10C00914 00010000 80 00 0C D8 01 00008BD0 0000 01 000000 00000000"));
+    EXPECT_EQ(detector->trace().back().address, 35792U);
+}
+
+TEST_F(LinkTest, ReadAt0x08002E00SendsQuotientAndLengthBytes) {
+    connect();
+    std::vector<std::uint8_t> page(256);
+    ASSERT_TRUE(link->ReadFromDevice(0, 0x08002E00, page, 256, *link));
+    const auto& w = wire->transfers[0].bytes;
+    EXPECT_EQ(hex(std::span<const std::uint8_t>(w).subspan(8, 4)), hex("00 01 00 00"));
+    EXPECT_EQ(hex(std::span<const std::uint8_t>(w).subspan(15, 6)), hex("D8 00 00 08 00 2E"));
+}
+
+TEST_F(LinkTest, ConsecutiveCallsNeverLeakTemplateValues) {
+    connect();
+    std::vector<std::uint8_t> page(4096);
+    ASSERT_TRUE(link->ReadFromDevice(1, 35792, page, 4096, *link));
+    ASSERT_TRUE(link->ReadFromDevice(0, 512, page, 256, *link));
+    const auto& second = wire->transfers[3].bytes;
+    EXPECT_EQ(hex(std::span<const std::uint8_t>(second).subspan(8, 4)), hex("00 01 00 00"));
+    EXPECT_EQ(hex(std::span<const std::uint8_t>(second).subspan(15, 6)), hex("D8 00 00 00 00 02"));
+    EXPECT_EQ(wire->transfers[4].asked, 256U);
+}
+
+TEST_F(LinkTest, WriteIsExactlyWrapperDataAndStatus) {
+    connect();
+    std::vector<std::uint8_t> data(1024);
+    std::iota(data.begin(), data.end(), 0);
+    ASSERT_TRUE(link->WriteToDevice(1, 0x2000, data, 1024, *link));
+    ASSERT_EQ(wire->transfers.size(), 3U);
+    EXPECT_TRUE(wire->transfers[0].out);
+    EXPECT_EQ(hex(wire->transfers[0].bytes),
+              hex("55534243 40180708 00040000 00 00 0C DA 01 00000008 0000 01 000000 00000000"));
+    EXPECT_TRUE(wire->transfers[1].out);
+    EXPECT_EQ(hex(wire->transfers[1].bytes), hex(data));
+    EXPECT_FALSE(wire->transfers[2].out);
+    EXPECT_EQ(wire->transfers[2].asked, 4096U);
+    EXPECT_EQ(hex(wire->transfers[2].bytes), hex("55534253 40180708 00000000 00"));
+    EXPECT_EQ(hex(detector->readMemory(1, 0x2000, 1024)), hex(data));
+}
+
+class PageSizeTest : public LinkTest, public testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(PageSizeTest, WrittenPagesReadBack) {
+    connect();
+    const std::uint32_t size = GetParam();
+    std::vector<std::uint8_t> data(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
+    ASSERT_TRUE(link->WriteToDevice(0, size * 5, data, size, *link));
+    std::vector<std::uint8_t> back(size);
+    ASSERT_TRUE(link->ReadFromDevice(0, size * 5, back, size, *link));
+    EXPECT_EQ(hex(back), hex(data));
+    std::vector<std::uint8_t> other(size);
+    ASSERT_TRUE(link->ReadFromDevice(1, size * 5, other, size, *link));
+    EXPECT_EQ(other, std::vector<std::uint8_t>(size, 0xFF)) << "selectors are separate memories";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PageSizeTest, testing::Values(256U, 1024U, 4096U));
+
+TEST_F(LinkTest, StalledWriteStatusFailsAlthoughTheDataArrived) {
+    sim::DeviceProfile profile;
+    profile.faults.push_back(sim::Fault::make(sim::FaultKind::StallStatus, sim::Operation::Write));
+    connect(profile);
+    const std::vector<std::uint8_t> data(256, 0x42);
+    EXPECT_FALSE(link->WriteToDevice(0, 0, data, 256, *link));
+    EXPECT_EQ(detector->readMemory(0, 0, 256), data);
+    EXPECT_EQ(kr, usb::resultCode(usb::UsbErrorKind::Stall));
+}
+
+TEST_F(LinkTest, FailedStatusIsNotJudged) {
+    sim::DeviceProfile profile;
+    profile.faults.push_back(sim::Fault::make(sim::FaultKind::FailStatus));
+    connect(profile);
+    const std::vector<std::uint8_t> data(256, 1);
+    EXPECT_TRUE(link->WriteToDevice(0, 0, data, 256, *link));
+}
+
+TEST_F(LinkTest, BadLengthsAreRefusedWithoutTraffic) {
+    connect();
+    std::vector<std::uint8_t> buffer(8192);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0, buffer, 0, *link));
+    EXPECT_FALSE(link->ReadFromDevice(0, 0, buffer, 4097, *link));
+    EXPECT_FALSE(link->WriteToDevice(0, 0, buffer, 0, *link));
+    EXPECT_FALSE(link->WriteToDevice(0, 0, buffer, 4097, *link));
+    EXPECT_FALSE(link->ReadFromDevice(0, 0, std::span(buffer).first(100), 256, *link));
+    EXPECT_FALSE(link->WriteToDevice(0, 0, std::span(buffer).first(100), 256, *link));
+    EXPECT_TRUE(wire->transfers.empty());
+}
+
+TEST_F(LinkTest, SilentDataPhaseGivesFalse) {
+    sim::DeviceProfile profile;
+    auto silent = sim::Fault::make(sim::FaultKind::NoAnswer, sim::Operation::Read);
+    silent.phase = sim::Phase::Data;
+    profile.faults.push_back(silent);
+    connect(profile);
+    std::vector<std::uint8_t> page(256, 0x11);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0, page, 256, *link));
+    EXPECT_EQ(kr, usb::resultCode(usb::UsbErrorKind::Timeout));
+    EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0x11));
+}
+
+TEST_F(LinkTest, UnplugMidTransactionFailsAndConnectionStillReportsTrue) {
+    sim::DeviceProfile profile;
+    auto unplug = sim::Fault::make(sim::FaultKind::Unplug);
+    unplug.after = 1;
+    profile.faults.push_back(unplug);
+    connect(profile);
+    std::vector<std::uint8_t> page(256);
+    EXPECT_TRUE(link->ReadFromDevice(0, 0, page, 256, *link));
+    EXPECT_FALSE(link->ReadFromDevice(0, 256, page, 256, *link));
+    EXPECT_EQ(kr, usb::resultCode(usb::UsbErrorKind::NoDevice));
+    EXPECT_TRUE(link->Check_UsbConnection());
+}
+
+TEST_F(LinkTest, CorruptPageReadsBackWithOneByteChanged) {
+    sim::DeviceProfile profile;
+    auto corrupt = sim::Fault::make(sim::FaultKind::CorruptRead);
+    corrupt.selector = 0;
+    corrupt.address = 0x1005;
+    profile.faults.push_back(corrupt);
+    connect(profile);
+    const std::vector<std::uint8_t> data(256, 0x30);
+    ASSERT_TRUE(link->WriteToDevice(0, 0x1000, data, 256, *link));
+    std::vector<std::uint8_t> back(256);
+    ASSERT_TRUE(link->ReadFromDevice(0, 0x1000, back, 256, *link));
+    auto expected = data;
+    expected[5] = 0x31;
+    EXPECT_EQ(hex(back), hex(expected));
+}
+
+TEST(LinkShortReadTest, ShortDataPhaseIsAFailure) {
+    MassStorageController link(std::make_shared<ShortReadTransport>());
+    link.MassStorageControllerInit();
+    ASSERT_TRUE(link.Check_UsbConnection());
+    std::vector<std::uint8_t> page(256, 0);
+    EXPECT_FALSE(link.ReadFromDevice(0, 0, page, 256, link));
+    EXPECT_EQ(page[12], 0xAB);
+    EXPECT_EQ(page[13], 0x00) << "the rest of the buffer keeps what it held";
+    usb::releaseOpenInterface();
+}
+
+TEST(LinkStateTest, NothingIsSentBeforeAConnection) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    MassStorageController link(bus);
+    std::vector<std::uint8_t> page(256);
+    EXPECT_FALSE(link.Check_UsbConnection());
+    EXPECT_FALSE(link.UsbConnectionStatus());
+    EXPECT_FALSE(link.ReadFromDevice(0, 0, page, 256, link));
+}
+
+// --- discovery ---
+
+class DiscoveryTest : public testing::Test {
+protected:
+    void TearDown() override { usb::releaseOpenInterface(); }
+
+    static std::shared_ptr<sim::VirtualDetector> device(std::uint16_t release,
+                                                        bool refuseConfiguration = false) {
+        sim::DeviceProfile profile;
+        profile.release = release;
+        if (refuseConfiguration) {
+            profile.faults.push_back(sim::Fault::make(sim::FaultKind::RefuseConfiguration));
+        }
+        return std::make_shared<sim::VirtualDetector>(profile);
+    }
+
+    // Runs the wait until a device opens or it is stopped after `rounds` bus waits.
+    static void initWithStop(MassStorageController& link, std::shared_ptr<sim::VirtualUsbBus> bus,
+                             std::size_t rounds) {
+        std::stop_source stop;
+        std::jthread watchdog([&, bus] {
+            while (bus->waitCount() < rounds && !stop.stop_requested()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            stop.request_stop();
+        });
+        link.MassStorageControllerInit(stop.get_token());
+        stop.request_stop();
+    }
+
+    static bool isOpen(const std::shared_ptr<sim::VirtualDetector>& d) {
+        return intf.get() == static_cast<usb::UsbTransport*>(d.get());
+    }
+};
+
+TEST_F(DiscoveryTest, WrongReleaseIsSkippedAndTheWaitGoesOn) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    auto old = device(0x0100);
+    auto good = device(0x0200);
+    bus->plug(old);
+    MassStorageController link(bus);
+    std::jthread plugLater([&] {
+        while (bus->waitCount() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        bus->plug(good);
+    });
+    link.MassStorageControllerInit();
+    ASSERT_TRUE(link.Check_UsbConnection());
+    EXPECT_TRUE(isOpen(good));
+    EXPECT_EQ(link.intf_final().get(), static_cast<usb::UsbTransport*>(good.get()));
+}
+
+TEST_F(DiscoveryTest, DeviceWhoseConfigurationCannotBeSetIsSkipped) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    bus->plug(device(0x0200, true));
+    MassStorageController link(bus);
+    initWithStop(link, bus, 2);
+    EXPECT_FALSE(link.Check_UsbConnection());
+    ASSERT_TRUE(usb::lastSkipReason().has_value());
+    EXPECT_NE(usb::lastSkipReason()->find("configuration"), std::string::npos);
+}
+
+TEST_F(DiscoveryTest, TwoMatchingDevicesAreBothProcessedAndTheLastIsKept) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    auto first = device(0x0200);
+    auto second = device(0x0200);
+    bus->plug(first);
+    bus->plug(second);
+    MassStorageController link(bus);
+    link.MassStorageControllerInit();
+    ASSERT_TRUE(link.Check_UsbConnection());
+    EXPECT_TRUE(isOpen(second));
+    EXPECT_EQ(bus->waitCount(), 0U) << "a present device is opened at once";
+}
+
+TEST_F(DiscoveryTest, FailingLaterDeviceClearsTheConnectedFlag) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    auto first = device(0x0200);
+    auto gone = device(0x0200);
+    gone->addFault(sim::Fault::make(sim::FaultKind::RefuseInterface));
+    bus->plug(first);
+    bus->plug(gone);
+    MassStorageController link(bus);
+    initWithStop(link, bus, 1);
+    EXPECT_FALSE(link.Check_UsbConnection());
+    EXPECT_TRUE(isOpen(first)) << "the earlier interface stays open";
+}
+
+TEST_F(DiscoveryTest, StopEndsTheWaitWithoutAConnection) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    MassStorageController link(bus);
+    std::jthread stopper([&] {
+        while (bus->waitCount() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        link.requestStop();
+    });
+    link.MassStorageControllerInit();
+    EXPECT_FALSE(link.Check_UsbConnection());
+}
+
+TEST_F(DiscoveryTest, FindInterfacesListsPipesUpToTheEndpointCount) {
+    auto detector = device(0x0200);
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    bus->plug(detector);
+    auto devices = bus->takeMatched();
+    ASSERT_EQ(devices.size(), 1U);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(FindInterfaces(*devices[0]), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "direction in, ");
+    EXPECT_EQ(ConfigureAnchorDevice(*devices[0]), 0);
+}
+
+TEST(SignalHandlerDeathTest, InterruptEndsTheProcessWithStatusZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto bus = std::make_shared<sim::VirtualUsbBus>();
+            MassStorageController link(bus);
+            std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                std::raise(SIGINT);
+            }).detach();
+            link.MassStorageControllerInit();
+            std::_Exit(3);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+} // namespace
