@@ -1,0 +1,62 @@
+#include "app/SleepingPacer.hpp"
+
+#include <cmath>
+#include <limits>
+#include <stop_token>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SleepingPacerTest, ShortPauseElapsesWithoutInterruption) {
+    std::stop_source source;
+    SleepingPacer pacer(source.get_token());
+    EXPECT_TRUE(pacer.pause(0.002));
+    EXPECT_EQ(pacer.interruptedPauses(), 0U);
+    EXPECT_EQ(pacer.activePauses(), 0U);
+}
+
+TEST(SleepingPacerTest, DefaultTokenNeverStops) {
+    SleepingPacer pacer;
+    EXPECT_TRUE(pacer.pause(0.001));
+    EXPECT_EQ(pacer.interruptedPauses(), 0U);
+}
+
+TEST(SleepingPacerTest, NotPositivePausesReturnAtOnce) {
+    std::stop_source source;
+    SleepingPacer pacer(source.get_token());
+    for (const double seconds :
+         {0.0, -1.0, std::nan(""), -std::numeric_limits<double>::infinity()}) {
+        EXPECT_TRUE(pacer.pause(seconds)) << seconds;
+    }
+    EXPECT_EQ(pacer.interruptedPauses(), 0U);
+}
+
+TEST(SleepingPacerTest, StopRequestedBeforeThePauseEndsItAtOnce) {
+    std::stop_source source;
+    SleepingPacer pacer(source.get_token());
+    source.request_stop();
+    // A pause that would last a day must return false, and count as interrupted.
+    EXPECT_FALSE(pacer.pause(86400.0));
+    EXPECT_FALSE(pacer.pause(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(pacer.interruptedPauses(), 2U);
+}
+
+TEST(SleepingPacerTest, StopWakesARunningPause) {
+    std::stop_source source;
+    SleepingPacer pacer(source.get_token());
+    bool elapsed = true;
+    std::thread worker([&] { elapsed = pacer.pause(600.0); });
+    // Wait until the worker is inside its pause, so the wake-up itself is what is tested.
+    while (pacer.activePauses() == 0) {
+        std::this_thread::yield();
+    }
+    source.request_stop();
+    worker.join();
+    EXPECT_FALSE(elapsed);
+    EXPECT_EQ(pacer.interruptedPauses(), 1U);
+    EXPECT_EQ(pacer.activePauses(), 0U);
+}
+
+} // namespace
