@@ -258,12 +258,18 @@ struct UpdateServerSim::Impl {
         return notFound(path);
     }
 
+    static std::string targetOf(const httplib::Request& req) {
+        return req.has_param("hop") ? req.path + "?hop=" + req.get_param_value("hop") : req.path;
+    }
+
     Answer handle(const httplib::Request& req) {
         std::optional<ServerFault> fault;
         std::optional<std::pair<int, std::string>> fixed;
         std::chrono::milliseconds stall{};
         {
             const std::lock_guard lock(mutex);
+            // Noted on arrival, so that a test sees a request its handler is still holding.
+            targets.push_back(targetOf(req));
             for (const auto& [f, prefix] : faults) {
                 if (startsWith(req.path, prefix)) {
                     fault = f;
@@ -294,14 +300,9 @@ struct UpdateServerSim::Impl {
     }
 
     void record(const httplib::Request& req, const Answer& answer) {
-        std::string target = req.path;
-        if (req.has_param("hop")) {
-            target += "?hop=" + req.get_param_value("hop");
-        }
-        const std::string line = "GET " + target + " " + std::to_string(answer.status) + " " +
+        const std::string line = "GET " + targetOf(req) + " " + std::to_string(answer.status) + " " +
                                  std::to_string(answer.body.size());
         const std::lock_guard lock(mutex);
-        targets.push_back(target);
         logLines.push_back(line);
         if (logFile.is_open()) {
             logFile << line << std::endl;
