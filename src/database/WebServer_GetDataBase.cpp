@@ -3,6 +3,7 @@
 #include "database/Base64.hpp"
 #include "database/TextNumber.hpp"
 #include "database/Utf8.hpp"
+#include "server/FieldAnswer.hpp"
 
 #include <algorithm>
 #include <array>
@@ -224,5 +225,170 @@ bool WebServer_GetDataBase::reParsingForOriginal(ConnectedTargetInfo& record) {
         return false;
     }
     record.setDownload_Firmware_DATABASE(std::make_shared<const Bytes>(m_HexFormat_DB_reParsing));
+    return true;
+}
+
+namespace {
+
+std::string_view asText(const Bytes& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Byte length of the first `count` characters of UTF-8 text, or npos when it has fewer.
+std::size_t prefixOfCharacters(std::string_view text, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; n < count; ++n) {
+        if (i >= text.size()) {
+            return std::string_view::npos;
+        }
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) {
+            ++i;
+        }
+    }
+    return i;
+}
+
+// Body as UTF-8 (else empty), strict Base64 (else empty), result as UTF-8 (else empty).
+std::string strictDecodedText(const Bytes& body) {
+    const std::string_view text = asText(body);
+    return codec::isValidUtf8(text) ? WebServer_GetDataBase::decodingData(text) : std::string{};
+}
+
+} // namespace
+
+bool WebServer_GetDataBase::fail(ConnectedTargetInfo& record, std::string_view kind,
+                                 const std::string& reason) {
+    record.setErrorMessage(server::failureText(kErrorCode, kind, reason));
+    return false;
+}
+
+bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
+    if (record.ConnectedDevice_Enable_DATABASE_Firmware() == 0) {
+        return true;
+    }
+
+    // Identifier: stored as received, then replaced by its decoded text.
+    const server::HttpResult idAnswer =
+        m_access.request(kIdPath, record.ConnectedDevice_KewordForWebAcess());
+    record.setSsId(codec::isValidUtf8(asText(idAnswer.body)) ? std::string(asText(idAnswer.body))
+                                                             : std::string{});
+    const std::string ssId = strictDecodedText(idAnswer.body);
+    record.setSsId(ssId);
+
+    // Country list; the piece before the first "$" is not a country.
+    const server::HttpResult countryAnswer = m_access.request(kCountriesPath, {});
+    const std::vector<std::string> pieces =
+        server::FieldAnswer::split(strictDecodedText(countryAnswer.body), '$');
+    record.setCountry_Total_Num(static_cast<std::uint32_t>(pieces.size() - 1));
+    auto names = std::make_shared<TextList>();
+    auto cameras = std::make_shared<TextList>();
+    auto strelka = std::make_shared<TextList>();
+    auto fake = std::make_shared<TextList>();
+    auto checked = std::make_shared<List>();
+    // The lists are handed over once filled; on a failure the entries before it are kept.
+    const auto publish = [&] {
+        record.setCountry_Name(names);
+        record.setCountry_SpeedCam_Num(cameras);
+        record.setCountry_Strelka_Num(strelka);
+        record.setCountry_Fake_Num(fake);
+        record.setCountry_Checked(checked);
+    };
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+        const std::vector<std::string> f = server::FieldAnswer::split(pieces[i], '|');
+        if (f.size() < 4) {
+            publish();
+            return fail(record, "MissingCountryField",
+                        "country entry " + std::to_string(i) + " " + server::quoted(pieces[i]) +
+                            " has " + std::to_string(f.size()) + " of 4 fields");
+        }
+        names->push_back(f[0]);
+        cameras->push_back(f[1]);
+        strelka->push_back(f[2]);
+        fake->push_back(f[3]);
+        checked->emplace_back(false);
+    }
+    publish();
+
+    // Database: lines of Base64 records between a dated header and two closing lines.
+    const server::HttpResult dbAnswer = m_access.request(kDatabasePath, ssId);
+    std::string body = codec::isValidUtf8(asText(dbAnswer.body))
+                           ? std::string(asText(dbAnswer.body))
+                           : std::string{};
+    body.erase(std::remove(body.begin(), body.end(), '\r'), body.end());
+    std::vector<std::string_view> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 1);
+    {
+        std::size_t start = 0;
+        while (true) {
+            const auto at = body.find('\n', start);
+            lines.push_back(
+                std::string_view(body).substr(start, at == std::string::npos ? at : at - start));
+            if (at == std::string::npos) {
+                break;
+            }
+            start = at + 1;
+        }
+    }
+    m_DB_Struct = DataBaseList{};
+    m_DB_Struct_noStrelka = DataBaseList{};
+
+    const std::string_view header = lines[0];
+    const std::size_t dateEnd = prefixOfCharacters(header, 10);
+    if (dateEnd == std::string_view::npos) {
+        return fail(record, "ShortHeader",
+                    "database header " + server::quoted(header) + " is shorter than 10 characters");
+    }
+    const std::size_t yearFrom = prefixOfCharacters(header, 2);
+    const std::vector<std::string> date =
+        server::FieldAnswer::split(header.substr(yearFrom, dateEnd - yearFrom), '-');
+    if (date.size() < 3) {
+        return fail(record, "BadDate",
+                    "database date " + server::quoted(header.substr(0, dateEnd)) +
+                        " has fewer than 3 parts");
+    }
+    record.setInfo_strDate(date[2] + date[1] + date[0]);
+    record.setInfo_strDate_Dongle("DB:20" + date[0] + "." + date[1] + "." + date[2] + ".0000,");
+
+    if (lines.size() < 3) {
+        return fail(record, "ShortAnswer",
+                    "database answer has " + std::to_string(lines.size()) + " of at least 3 lines");
+    }
+    const std::size_t count = lines.size() - 3;
+    DataBaseList records;
+    records.reserve(count);
+    for (std::size_t i = 1; i <= count; ++i) {
+        const std::string text = decodingData(lines[i]);
+        std::array<std::string_view, kRecordFields> fields;
+        std::size_t n = 0;
+        std::size_t start = 0;
+        while (n < fields.size()) {
+            const auto comma = text.find(',', start);
+            fields[n++] = std::string_view(text).substr(
+                start, comma == std::string::npos ? comma : comma - start);
+            if (comma == std::string::npos) {
+                break;
+            }
+            start = comma + 1;
+        }
+        auto camera = std::make_shared<DataBase>();
+        if (!setStrData(std::span(fields.data(), n), *camera)) {
+            // The records read so far stay in the lists; the record's counts and images do not
+            // change.
+            m_DB_Struct = std::move(records);
+            for (const auto& r : m_DB_Struct) {
+                if (r->parsing_camera != kStrelkaCamera) {
+                    m_DB_Struct_noStrelka.push_back(r);
+                }
+            }
+            return fail(record, "BadRecord",
+                        "record line " + std::to_string(i) + " has " + std::to_string(n) +
+                            " of 7 fields");
+        }
+        records.push_back(std::move(camera));
+    }
+    if (!storeRecords(record, std::move(records))) {
+        return fail(record, "ImageBuild", "the device key has not been read");
+    }
     return true;
 }

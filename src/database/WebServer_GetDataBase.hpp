@@ -4,6 +4,7 @@
 
 #include "database/DataBase.hpp"
 #include "device/ConnectedTargetInfo.hpp"
+#include "server/ServerAccess.hpp"
 
 #include <cstdint>
 #include <span>
@@ -12,6 +13,25 @@
 
 class WebServer_GetDataBase {
 public:
+    static constexpr const char* kIdPath = "/qvt_database/get_id/%@m";
+    static constexpr const char* kCountriesPath = "/qvt_database/countries";
+    static constexpr const char* kDatabasePath = "/qvt_database/get_database/%@m";
+    static constexpr int kErrorCode = 401;
+
+    // Talks to the update server the settings in force name, through the process-wide client.
+    WebServer_GetDataBase() = default;
+    explicit WebServer_GetDataBase(server::ServerAccess access)
+        : m_access(std::move(access)) {}
+
+    // Does nothing and returns true when the database is not offered. Otherwise requests the
+    // identifier (SsId), the country list and the database for that identifier, in that order,
+    // and fills the country lists, the dates, both record lists, their counts and both images.
+    // False with a 401 failure text at the first country entry of fewer than four fields, a
+    // header shorter than ten characters or without three date parts, an answer of fewer than
+    // three lines, a record line of fewer than seven fields, or an image that cannot be built;
+    // what the earlier steps stored stays.
+    bool getDatabase(ConnectedTargetInfo& record);
+
     // At most this many records fit the device's database memory.
     static constexpr std::uint32_t kMaxRecords = 9300;
     // Bytes of the record count in front of a device image, and of one record.
@@ -68,6 +88,8 @@ public:
     bool reParsingForOriginal(ConnectedTargetInfo& record);
 
 private:
+    bool fail(ConnectedTargetInfo& record, std::string_view kind, const std::string& reason);
+
     // Builds the scrambled device image of `list` into `image`; false on a failure of either
     // step.
     static bool buildScrambledImage(const ConnectedTargetInfo& record, const DataBaseList& list,
@@ -79,4 +101,5 @@ private:
     Bytes m_HexFormat_DB_noStrelka;
     DataBaseList m_DB_Struct_reParsing;
     Bytes m_HexFormat_DB_reParsing;
+    server::ServerAccess m_access;
 };

@@ -1,0 +1,57 @@
+#include "server/WebServer_GetFirmware.hpp"
+
+#include "server/FieldAnswer.hpp"
+
+#include <array>
+
+namespace {
+
+struct ImageSlot {
+    const char* name;
+    std::uint8_t (ConnectedTargetInfo::*enabled)() const;
+    void (ConnectedTargetInfo::*storeAddress)(const std::string&);
+    void (ConnectedTargetInfo::*storeBytes)(SharedBytes);
+};
+
+// List positions 0 to 3.
+const std::array<ImageSlot, 4> kSlots = {{
+    {"RD firmware", &ConnectedTargetInfo::ConnectedDevice_Enable_RD_Firmware,
+     &ConnectedTargetInfo::setDownload_Firmware_RD_wAdd,
+     &ConnectedTargetInfo::setDownload_Firmware_RD},
+    {"GPS firmware", &ConnectedTargetInfo::ConnectedDevice_Enable_GPS_Firmware,
+     &ConnectedTargetInfo::setDownload_Firmware_GPS_wAdd,
+     &ConnectedTargetInfo::setDownload_Firmware_GPS},
+    {"audio image", &ConnectedTargetInfo::ConnectedDevice_Enable_AUDIO_Firmware,
+     &ConnectedTargetInfo::setDownload_Firmware_AUDIO_wAdd,
+     &ConnectedTargetInfo::setDownload_Firmware_AUDIO},
+    {"display image", &ConnectedTargetInfo::ConnectedDevice_Enable_IMAGE_Firmware,
+     &ConnectedTargetInfo::setDownload_Firmware_IMAGE_wAdd,
+     &ConnectedTargetInfo::setDownload_Firmware_IMAGE},
+}};
+
+} // namespace
+
+bool WebServer_GetFirmware::getFirmware(ConnectedTargetInfo& record) const {
+    const server::HttpResult list =
+        m_access.request(kPath, record.ConnectedDevice_KewordForWebAcess());
+    const auto fields = server::FieldAnswer::decode(list.body);
+
+    for (std::size_t position = 0; position < kSlots.size(); ++position) {
+        const ImageSlot& slot = kSlots[position];
+        if ((record.*slot.enabled)() == 0) {
+            continue;
+        }
+        const std::string* address = fields.field(position);
+        if (address == nullptr) {
+            record.setErrorMessage(server::failureText(kErrorCode, "MissingField",
+                                                       fields.missingReason(position) + " (" +
+                                                           slot.name + " address)"));
+            return false;
+        }
+        (record.*slot.storeAddress)(*address);
+        server::HttpResult image = m_access.fetchImage(*address);
+        (record.*slot.storeBytes)(image.ok() ? std::make_shared<const Bytes>(std::move(image.body))
+                                             : SharedBytes{});
+    }
+    return true;
+}

@@ -1,0 +1,124 @@
+// detector-update-server: serves a catalog folder as the update server, until Ctrl-C.
+
+#include "sim/UpdateServerSim.hpp"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+void usage() {
+    std::cerr << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
+                 "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
+                 "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n";
+}
+
+std::optional<sim::ServerFault> faultNamed(const std::string& name) {
+    if (name == "404") {
+        return sim::ServerFault::NotFoundHtml;
+    }
+    if (name == "missing-fields") {
+        return sim::ServerFault::MissingFields;
+    }
+    if (name == "bad-base64") {
+        return sim::ServerFault::BadBase64;
+    }
+    if (name == "stall") {
+        return sim::ServerFault::Stall;
+    }
+    if (name == "redirect") {
+        return sim::ServerFault::Redirect;
+    }
+    if (name == "empty") {
+        return sim::ServerFault::EmptyBody;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string catalogDir;
+    std::string host = "127.0.0.1";
+    std::string logPath;
+    int port = 8754;
+    std::vector<std::pair<sim::ServerFault, std::string>> faults;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--catalog" && hasValue) {
+            catalogDir = argv[++i];
+        } else if (arg == "--port" && hasValue) {
+            try {
+                port = std::stoi(argv[++i]);
+            } catch (const std::exception&) {
+                port = -1;
+            }
+            if (port < 0 || port > 65535) {
+                std::cerr << "detector-update-server: bad port '" << argv[i] << "'\n";
+                return 2;
+            }
+        } else if (arg == "--host" && hasValue) {
+            host = argv[++i];
+        } else if (arg == "--log" && hasValue) {
+            logPath = argv[++i];
+        } else if (arg == "--fault" && hasValue) {
+            const std::string spec = argv[++i];
+            const auto colon = spec.find(':');
+            const auto fault = faultNamed(spec.substr(0, colon));
+            if (!fault) {
+                std::cerr << "detector-update-server: unknown fault '" << spec << "'\n";
+                return 2;
+            }
+            faults.emplace_back(*fault, colon == std::string::npos ? "" : spec.substr(colon + 1));
+        } else if (arg == "-h" || arg == "--help") {
+            usage();
+            return 0;
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    if (catalogDir.empty()) {
+        usage();
+        return 2;
+    }
+    std::string error;
+    auto catalog = sim::UpdateCatalog::load(catalogDir, error);
+    if (!catalog) {
+        std::cerr << "detector-update-server: " << error << "\n";
+        return 1;
+    }
+
+    // Signals are taken by sigwait below, so the server threads must not receive them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    sim::UpdateServerSim server(std::move(*catalog));
+    for (const auto& [fault, prefix] : faults) {
+        server.addFault(fault, prefix);
+    }
+    if (!logPath.empty() && !server.setLogFile(logPath)) {
+        std::cerr << "detector-update-server: cannot write " << logPath << "\n";
+        return 1;
+    }
+    if (!server.start(host, port)) {
+        std::cerr << "detector-update-server: cannot listen on " << host << ":" << port << "\n";
+        return 1;
+    }
+    std::cout << "detector-update-server: serving " << catalogDir << " at " << server.baseAddress()
+              << " (Ctrl-C ends)" << std::endl;
+    int received = 0;
+    sigwait(&signals, &received);
+    server.stop();
+    for (const auto& line : server.log()) {
+        std::cout << line << "\n";
+    }
+    return 0;
+}

@@ -1,0 +1,207 @@
+#include "server/CurlHttpClient.hpp"
+
+#include "server/ServerAccess.hpp"
+#include "server/ServerFixture.hpp"
+#include "server/WebServer_CheckInternet.hpp"
+
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using server::HttpError;
+using server_testing::SimServer;
+using testing::ElementsAre;
+
+namespace {
+
+sim::UpdateCatalog catalogWithImage(std::vector<std::uint8_t> image) {
+    sim::UpdateCatalog c;
+    auto m = server_testing::model("KW", server_testing::plainInfo());
+    m.firmware[0] = "rd.bin";
+    m.images["rd.bin"] = std::move(image);
+    c.models.push_back(m);
+    return c;
+}
+
+std::string text(const std::vector<std::uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(CurlHttpClient, TakesTheBodyOfAnErrorPage) {
+    SimServer s(catalogWithImage({1, 2, 3}));
+    const auto r = s.client().get({s.sim().baseAddress() + "/nowhere"});
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.status, 404);
+    EXPECT_THAT(text(r.body), testing::HasSubstr("<html>"));
+}
+
+TEST(CurlHttpClient, ReturnsBinaryBodiesUnchanged) {
+    std::vector<std::uint8_t> image(70000);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    SimServer s(catalogWithImage(image));
+    const auto r = s.client().get({s.sim().baseAddress() + "/firmware/KW/rd.bin"});
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.status, 200);
+    EXPECT_TRUE(r.body == image);
+}
+
+TEST(CurlHttpClient, FollowsARedirect) {
+    SimServer s(catalogWithImage({'a', 'b'}));
+    s.sim().addFault(sim::ServerFault::Redirect, "/firmware/");
+    const auto r = s.client().get({s.sim().baseAddress() + "/firmware/KW/rd.bin"});
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(text(r.body), "ab");
+    EXPECT_THAT(s.sim().requests(),
+                ElementsAre("/firmware/KW/rd.bin", "/firmware/KW/rd.bin?hop=1"));
+}
+
+TEST(CurlHttpClient, GivesUpAfterTheInactivityTimeOut) {
+    SimServer s(catalogWithImage({1}));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    const auto r = s.client().get(
+        {s.sim().baseAddress() + "/firmware/KW/rd.bin", std::chrono::milliseconds(300)});
+    EXPECT_EQ(r.error, HttpError::Timeout);
+    EXPECT_TRUE(r.body.empty());
+}
+
+TEST(CurlHttpClient, StopAbortsARequestInFlight) {
+    SimServer s(catalogWithImage({1}));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    std::thread stopper([&] {
+        // Stop only once the request has reached the server.
+        while (s.sim().requests().empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        s.client().stop();
+    });
+    const auto r = s.client().get({s.sim().baseAddress() + "/firmware/KW/rd.bin"});
+    stopper.join();
+    EXPECT_EQ(r.error, HttpError::Cancelled);
+    // Stopped stays stopped until resumed.
+    EXPECT_EQ(s.client().get({s.sim().baseAddress() + "/x"}).error, HttpError::Cancelled);
+    s.client().resume();
+    s.sim().clearFaults();
+    EXPECT_TRUE(s.client().get({s.sim().baseAddress() + "/x"}).ok());
+}
+
+TEST(CurlHttpClient, FailsABodyOverTheCap) {
+    SimServer s(catalogWithImage(std::vector<std::uint8_t>(5000, 0xAB)));
+    server::HttpRequest request{s.sim().baseAddress() + "/firmware/KW/rd.bin"};
+    request.maxBodyBytes = 4999;
+    const auto r = s.client().get(request);
+    EXPECT_EQ(r.error, HttpError::TooLarge);
+    EXPECT_TRUE(r.body.empty());
+    request.maxBodyBytes = 5000;
+    EXPECT_TRUE(s.client().get(request).ok());
+}
+
+TEST(CurlHttpClient, SendsNothingForATextThatIsNotAUrl) {
+    SimServer s(catalogWithImage({1}));
+    for (const std::string& url :
+         {s.sim().baseAddress() + "/a b", std::string(""), std::string("no scheme here")}) {
+        EXPECT_EQ(s.client().get({url}).error, HttpError::InvalidUrl) << url;
+    }
+    EXPECT_TRUE(s.sim().requests().empty());
+}
+
+TEST(CurlHttpClient, RefusesSchemesOtherThanHttp) {
+    server::CurlHttpClient client;
+    const auto r = client.get({"file:///etc/passwd"});
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.body.empty());
+}
+
+TEST(CurlHttpClient, LogsOneLinePerRequest) {
+    SimServer s(catalogWithImage({1, 2, 3}));
+    std::vector<std::string> lines;
+    s.client().setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+    (void)s.client().get({s.sim().baseAddress() + "/firmware/KW/rd.bin"});
+    (void)s.client().get({s.sim().baseAddress() + "/missing"});
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[0], "GET " + s.sim().baseAddress() + "/firmware/KW/rd.bin 200 3 bytes");
+    EXPECT_THAT(lines[1], testing::StartsWith("GET " + s.sim().baseAddress() + "/missing 404 "));
+}
+
+// A loopback port nobody listens on: bind one, note it, close it.
+int closedPort() {
+    sim::UpdateServerSim probe{sim::UpdateCatalog{}};
+    EXPECT_TRUE(probe.start("127.0.0.1", 0));
+    const int port = probe.port();
+    probe.stop();
+    return port;
+}
+
+TEST(WebServer_CheckInternet, AnyAnswerMeansTheNetworkIsThere) {
+    SimServer s(sim::UpdateCatalog{});
+    // The probe address answers 404 here: still an answer.
+    EXPECT_TRUE(WebServer_CheckInternet(s.access()).isNetworkAvailable());
+    s.sim().addFault(sim::ServerFault::EmptyBody);
+    EXPECT_TRUE(WebServer_CheckInternet(s.access()).isNetworkAvailable());
+}
+
+TEST(WebServer_CheckInternet, FailsWithoutANetwork) {
+    server::ServerSettings settings;
+    settings.probeUrl = "http://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    settings.probeTimeout = std::chrono::milliseconds(2000);
+    const WebServer_CheckInternet probe({std::make_shared<server::CurlHttpClient>(), settings});
+    EXPECT_FALSE(probe.isNetworkAvailable());
+}
+
+TEST(WebServer_CheckInternet, FailsWhenTheProbeStalls) {
+    SimServer s(sim::UpdateCatalog{}, std::chrono::milliseconds(300));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    EXPECT_FALSE(WebServer_CheckInternet(s.access()).isNetworkAvailable());
+}
+
+TEST(ServerSettings, RunTimeOverridesBeatTheEnvironmentWhichBeatsTheBuiltIn) {
+    ::unsetenv("DETECTOR_UPDATER_SERVER");
+    ::unsetenv("DETECTOR_UPDATER_PROBE_URL");
+    EXPECT_EQ(server::ServerSettings::current().baseAddress,
+              server::ServerSettings::builtInBaseAddress());
+    ::setenv("DETECTOR_UPDATER_SERVER", "http://env.example:1/", 1);
+    ::setenv("DETECTOR_UPDATER_PROBE_URL", "http://probe.example/", 1);
+    EXPECT_EQ(server::ServerSettings::current().baseAddress, "http://env.example:1");
+    EXPECT_EQ(server::ServerSettings::current().probeUrl, "http://probe.example/");
+    server::ServerSettings::overrideBaseAddress("http://cli.example");
+    EXPECT_EQ(server::ServerSettings::current().baseAddress, "http://cli.example");
+    server::ServerSettings::overrideBaseAddress("");
+    ::unsetenv("DETECTOR_UPDATER_SERVER");
+    ::unsetenv("DETECTOR_UPDATER_PROBE_URL");
+    EXPECT_EQ(server::ServerSettings::current().probeUrl,
+              server::ServerSettings::builtInProbeUrl());
+}
+
+struct UrlCase {
+    std::string argument;
+    bool formed;
+};
+
+class ServerAccessUrl : public testing::TestWithParam<UrlCase> {};
+
+TEST_P(ServerAccessUrl, FormsUrlsOnlyFromUnreservedCharacters) {
+    server::ServerSettings settings;
+    settings.baseAddress = "http://h";
+    const server::ServerAccess access(std::make_shared<server::CurlHttpClient>(), settings);
+    const auto url = access.formUrl("/qvt_products/info/%@", GetParam().argument);
+    ASSERT_EQ(url.has_value(), GetParam().formed);
+    if (url) {
+        EXPECT_EQ(*url, "http://h/qvt_products/info/" + GetParam().argument);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keywords, ServerAccessUrl,
+                         testing::Values(UrlCase{"RV4810RVE", true}, UrlCase{"4810RV_AF", true},
+                                         UrlCase{"QVT-KA7", true}, UrlCase{"a.b~c", true},
+                                         UrlCase{"", true}, UrlCase{"4810 RV", false},
+                                         UrlCase{"a/b", false}, UrlCase{"a?b", false},
+                                         UrlCase{"a%20b", false}, UrlCase{"\xD0\x96", false},
+                                         UrlCase{"a#b", false}));
+
+} // namespace

@@ -1,0 +1,246 @@
+#include "server/WebServer_GetDeviceInfo.hpp"
+
+#include "server/ServerFixture.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using server_testing::model;
+using server_testing::plainInfo;
+using server_testing::SimServer;
+
+namespace {
+
+// Asks the simulated server for `info` under keyword KW, on a record that has the keyword.
+struct Query {
+    SimServer server;
+    ConnectedTargetInfo record;
+    bool result = false;
+
+    explicit Query(std::vector<std::string> info, std::string keyword = "KW")
+        : server(catalog(std::move(info))) {
+        record.setConnectedDevice_KewordForWebAcess(keyword);
+        result = WebServer_GetDeviceInfo(server.access()).getDeviceInfo(record);
+    }
+
+    static sim::UpdateCatalog catalog(std::vector<std::string> info) {
+        sim::UpdateCatalog c;
+        c.models.push_back(model("KW", std::move(info)));
+        return c;
+    }
+};
+
+TEST(WebServer_GetDeviceInfo, StoresAll22FieldsAndTheCutOffsets) {
+    Query q(plainInfo());
+    ASSERT_TRUE(q.result) << q.record.ErrorMessage();
+    const auto& r = q.record;
+    EXPECT_EQ(r.Info_GPS_App_StartAddress(), 0x08004000U);
+    EXPECT_EQ(r.Info_GPS_App_EndAddress(), 0x08010000U);
+    EXPECT_EQ(r.Info_GPS_App_PageSize(), 0x800U);
+    EXPECT_EQ(r.ConnectedDevice_Enable_GPS_Firmware(), 1);
+    EXPECT_EQ(r.Info_RD_App_StartAddress(), 0x08003000U);
+    EXPECT_EQ(r.Info_RD_App_EndAddress(), 0x0800C000U);
+    EXPECT_EQ(r.Info_RD_App_PageSize(), 0x200U);
+    EXPECT_EQ(r.ConnectedDevice_Enable_RD_Firmware(), 1);
+    EXPECT_EQ(r.Info_DataBase_SaveCountAddress(), 0U);
+    EXPECT_EQ(r.Info_DataBase_SaveAddress(), 4U);
+    EXPECT_EQ(r.Info_DataBase_PageSize(), 0x1000U);
+    EXPECT_EQ(r.ConnectedDevice_Enable_DATABASE_Firmware(), 1);
+    EXPECT_EQ(r.Info_DataBase_SaveLocation(), 1U);
+    EXPECT_EQ(r.Info_Audio_SaveAddress(), 0x00100000U);
+    EXPECT_EQ(r.Info_Audio_PageSize(), 0x100U);
+    EXPECT_EQ(r.ConnectedDevice_Enable_AUDIO_Firmware(), 0);
+    EXPECT_EQ(r.Info_Audio_SaveLocation(), 1U);
+    EXPECT_EQ(r.Info_Image_SaveAddress(), 0x00200000U);
+    EXPECT_EQ(r.Info_Image_PageSize(), 0x100U);
+    EXPECT_EQ(r.ConnectedDevice_Enable_IMAGE_Firmware(), 0);
+    EXPECT_EQ(r.Info_Image_SaveLocation(), 0U);
+    EXPECT_EQ(r.UpdateType(), 0U);
+    EXPECT_EQ(r.Info_GPS_Binary_Cut_StartAddress(), 0x4000U);
+    EXPECT_EQ(r.Info_GPS_Binary_Cut_EndAddress(), 0x10000U);
+    EXPECT_EQ(r.Info_RD_Binary_Cut_StartAddress(), 0x3000U);
+    EXPECT_EQ(r.Info_RD_Binary_Cut_EndAddress(), 0xC000U);
+    EXPECT_EQ(r.ErrorMessage(), "Not Error");
+    EXPECT_THAT(q.server.sim().requests(), testing::ElementsAre("/qvt_products/info/KW"));
+}
+
+TEST(WebServer_GetDeviceInfo, FailsAt21FieldsKeepingTheFirst21) {
+    auto info = plainInfo();
+    info.pop_back();
+    info[20] = "mcu";
+    Query q(info);
+    EXPECT_FALSE(q.result);
+    EXPECT_EQ(q.record.ErrorMessage(),
+              "Error_Code_301/ MissingField / field 21 of 21-field answer (update type) ");
+    EXPECT_EQ(q.record.Info_Image_SaveLocation(), 0U);
+    EXPECT_EQ(q.record.Info_Image_PageSize(), 0x100U);
+}
+
+TEST(WebServer_GetDeviceInfo, KeepsTheUpdateTypeOnAFailureAt21) {
+    auto info = plainInfo();
+    info.pop_back();
+    SimServer s(Query::catalog(info));
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    record.setUpdateType(3);
+    EXPECT_FALSE(WebServer_GetDeviceInfo(s.access()).getDeviceInfo(record));
+    EXPECT_EQ(record.UpdateType(), 3U);
+}
+
+TEST(WebServer_GetDeviceInfo, IgnoresFieldsBeyond22) {
+    auto info = plainInfo();
+    info.push_back("extra");
+    info.push_back("0xZZ");
+    Query q(info);
+    EXPECT_TRUE(q.result);
+    EXPECT_EQ(q.record.UpdateType(), 0U);
+}
+
+TEST(WebServer_GetDeviceInfo, CutsAnRdApplicationAt0x8C00FromTheImageStart) {
+    auto info = plainInfo();
+    info[4] = "0x8C00";
+    info[5] = "0x10000";
+    Query q(info);
+    ASSERT_TRUE(q.result);
+    EXPECT_EQ(q.record.Info_RD_Binary_Cut_StartAddress(), 0U);
+    EXPECT_EQ(q.record.Info_RD_Binary_Cut_EndAddress(), 0x10000U - 0x08000000U);
+
+    info[4] = "0x08008C00";
+    Query q2(info);
+    EXPECT_EQ(q2.record.Info_RD_Binary_Cut_StartAddress(), 0x8C00U);
+}
+
+TEST(WebServer_GetDeviceInfo, AGpsStartOf0WrapsAround) {
+    auto info = plainInfo();
+    info[0] = "0x0";
+    Query q(info);
+    ASSERT_TRUE(q.result);
+    EXPECT_EQ(q.record.Info_GPS_Binary_Cut_StartAddress(), 0xF8000000U);
+}
+
+TEST(WebServer_GetDeviceInfo, FailsOnAHexFieldShorterThanTwoCharacters) {
+    auto info = plainInfo();
+    info[6] = "8";
+    Query q(info);
+    EXPECT_FALSE(q.result);
+    EXPECT_EQ(q.record.ErrorMessage(),
+              "Error_Code_301/ ShortHexField / field 6 (RD page size) '8' has fewer than 2 "
+              "characters ");
+    // Position 7 was never reached, so the RD cut offsets were not computed.
+    EXPECT_EQ(q.record.Info_RD_Binary_Cut_StartAddress(), 0U);
+    EXPECT_EQ(q.record.Info_GPS_Binary_Cut_StartAddress(), 0x4000U);
+}
+
+TEST(WebServer_GetDeviceInfo, AKeywordWithABlankSendsNothingAndFails) {
+    Query q(plainInfo(), "4810 RV");
+    EXPECT_FALSE(q.result);
+    EXPECT_TRUE(q.server.sim().requests().empty());
+    EXPECT_THAT(q.record.ErrorMessage(),
+                testing::StartsWith("Error_Code_301/ ShortHexField / field 0 "));
+}
+
+TEST(WebServer_GetDeviceInfo, A404PageFailsOnField0) {
+    Query q(plainInfo(), "UNKNOWN-MODEL");
+    EXPECT_FALSE(q.result);
+    EXPECT_THAT(q.record.ErrorMessage(), testing::StartsWith("Error_Code_301/ "));
+    EXPECT_THAT(q.record.ErrorMessage(), testing::EndsWith(" "));
+}
+
+TEST(WebServer_GetDeviceInfo, ServerFaultsFailTheQuery) {
+    for (const auto fault : {sim::ServerFault::MissingFields, sim::ServerFault::BadBase64,
+                             sim::ServerFault::EmptyBody, sim::ServerFault::NotFoundHtml}) {
+        SimServer s(Query::catalog(plainInfo()));
+        s.sim().addFault(fault);
+        ConnectedTargetInfo record;
+        record.setConnectedDevice_KewordForWebAcess("KW");
+        EXPECT_FALSE(WebServer_GetDeviceInfo(s.access()).getDeviceInfo(record));
+        EXPECT_THAT(record.ErrorMessage(), testing::StartsWith("Error_Code_301/ "));
+    }
+}
+
+TEST(WebServer_GetDeviceInfo, AStalledServerFailsAfterTheTimeOut) {
+    SimServer s(Query::catalog(plainInfo()), std::chrono::milliseconds(300));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    EXPECT_FALSE(WebServer_GetDeviceInfo(s.access()).getDeviceInfo(record));
+    EXPECT_THAT(record.ErrorMessage(), testing::StartsWith("Error_Code_301/ ShortHexField"));
+}
+
+TEST(WebServer_GetDeviceInfo, AcceptsARedirectedAnswer) {
+    SimServer s(Query::catalog(plainInfo()));
+    s.sim().addFault(sim::ServerFault::Redirect);
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    EXPECT_TRUE(WebServer_GetDeviceInfo(s.access()).getDeviceInfo(record));
+    EXPECT_EQ(record.Info_RD_App_PageSize(), 0x200U);
+}
+
+struct TextCase {
+    std::string text;
+    std::uint32_t value;
+};
+
+class BoolField : public testing::TestWithParam<TextCase> {};
+TEST_P(BoolField, OnlyTrueInAnyCaseEnables) {
+    auto info = plainInfo();
+    info[15] = GetParam().text;
+    Query q(info);
+    ASSERT_TRUE(q.result);
+    EXPECT_EQ(q.record.ConnectedDevice_Enable_AUDIO_Firmware(), GetParam().value);
+    EXPECT_EQ(WebServer_GetDeviceInfo::StringToBool(GetParam().text), GetParam().value == 1);
+}
+INSTANTIATE_TEST_SUITE_P(Spellings, BoolField,
+                         testing::Values(TextCase{"true", 1}, TextCase{"TRUE", 1},
+                                         TextCase{"True", 1}, TextCase{"tRuE", 1}, TextCase{"1", 0},
+                                         TextCase{"yes", 0}, TextCase{"true ", 0},
+                                         TextCase{" true", 0}, TextCase{"", 0},
+                                         TextCase{"false", 0}));
+
+class UpdateTypeField : public testing::TestWithParam<TextCase> {};
+TEST_P(UpdateTypeField, ComparesWithoutLetterCase) {
+    auto info = plainInfo();
+    info[21] = GetParam().text;
+    Query q(info);
+    ASSERT_TRUE(q.result);
+    EXPECT_EQ(q.record.UpdateType(), GetParam().value);
+}
+INSTANTIATE_TEST_SUITE_P(Types, UpdateTypeField,
+                         testing::Values(TextCase{"ORIGINAL", 0}, TextCase{"OriGinal", 0},
+                                         TextCase{"meridian", 1}, TextCase{"MERIDIAN", 1},
+                                         TextCase{"Only Rd", 2}, TextCase{"dongle", 3},
+                                         TextCase{"8bit rd", 4}, TextCase{"MERIDIAN ", 0},
+                                         TextCase{"something else", 0}, TextCase{"", 0}));
+
+class LocationText : public testing::TestWithParam<TextCase> {};
+TEST_P(LocationText, IsZeroOnlyForMcu) {
+    EXPECT_EQ(WebServer_GetDeviceInfo::ParsingSaveLocation(GetParam().text), GetParam().value);
+}
+INSTANTIATE_TEST_SUITE_P(Locations, LocationText,
+                         testing::Values(TextCase{"MCU", 0}, TextCase{"mcu", 0}, TextCase{"Mcu", 0},
+                                         TextCase{"MCU ", 1}, TextCase{"FLASH", 1},
+                                         TextCase{"", 1}));
+
+struct HexCase {
+    std::string text;
+    std::optional<std::uint32_t> value;
+};
+class HexText : public testing::TestWithParam<HexCase> {};
+TEST_P(HexText, ReadsTheNumberAfterTheFirstTwoCharacters) {
+    EXPECT_EQ(WebServer_GetDeviceInfo::StringToHex(GetParam().text), GetParam().value);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Fields, HexText,
+    testing::Values(HexCase{"0x8C00", 0x8C00}, HexCase{"0x08000000", 0x08000000},
+                    HexCase{"8C00", 0}, HexCase{"0xffffffff", 0xFFFFFFFF},
+                    HexCase{"0x100000000", 0xFFFFFFFF}, HexCase{"0x123456789ABCDEF", 0xFFFFFFFF},
+                    HexCase{"0x 1F", 0x1F}, HexCase{"0x\t\n2a", 0x2A}, HexCase{"0x0x10", 0x10},
+                    HexCase{"0x0X10", 0x10}, HexCase{"0x12zz", 0x12}, HexCase{"0x", 0},
+                    HexCase{"0xZZ", 0}, HexCase{"xx", 0}, HexCase{"0", std::nullopt},
+                    HexCase{"", std::nullopt},
+                    HexCase{"\xD0\x96\xD0\x96"
+                            "10",
+                            0x10}));
+
+} // namespace

@@ -1,0 +1,170 @@
+#include "database/WebServer_GetDataBase.hpp"
+#include "server/ServerFixture.hpp"
+#include "server/WebServer_CheckVersion.hpp"
+#include "server/WebServer_GetDeviceInfo.hpp"
+#include "server/WebServer_GetFirmware.hpp"
+#include "support/TestSupport.hpp"
+
+#include <algorithm>
+#include <fstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using server_testing::SimServer;
+using testing::ElementsAre;
+
+namespace {
+
+constexpr std::array<std::uint8_t, 9> kKey = {0x5A, 0x4C, 0x4D, 0x20, 0x34, 0x38, 0x31, 0x30, 0x52};
+
+sim::UpdateCatalog demoCatalog() {
+    std::string error;
+    auto catalog = sim::UpdateCatalog::load(DETECTOR_DEMO_CATALOG_DIR, error);
+    EXPECT_TRUE(catalog.has_value()) << error;
+    return catalog.value_or(sim::UpdateCatalog{});
+}
+
+// Runs the connect sequence's server steps for `keyword` against the demo catalog.
+struct ServerSteps {
+    SimServer server{demoCatalog()};
+    std::shared_ptr<ConnectedTargetInfo> record = testing_support::recordWithKey(kKey);
+    WebServer_GetDataBase db{server.access()};
+
+    explicit ServerSteps(const std::string& keyword) {
+        record->setConnectedDevice_KewordForWebAcess(keyword);
+    }
+};
+
+TEST(DemoCatalog, ServesEveryOriginalModelThroughTheWholeServerSide) {
+    for (const std::string keyword : {"RV4810RVE", "4810RV_AF", "4030GPSRVE", "RV4610RV"}) {
+        SCOPED_TRACE(keyword);
+        ServerSteps s(keyword);
+        auto& r = *s.record;
+        ASSERT_TRUE(WebServer_GetDeviceInfo(s.server.access()).getDeviceInfo(r))
+            << r.ErrorMessage();
+        EXPECT_EQ(r.UpdateType(), 0U);
+        ASSERT_TRUE(s.db.getDatabase(r)) << r.ErrorMessage();
+        ASSERT_TRUE(WebServer_GetFirmware(s.server.access()).getFirmware(r)) << r.ErrorMessage();
+        ASSERT_TRUE(WebServer_CheckVersion::CheckUpdateVersion(r));
+        EXPECT_EQ(r.ConnectedDevice_Version_GPS_Update().size(), 10U);
+        EXPECT_EQ(r.ConnectedDevice_Version_RD_Update().size(), 10U);
+        // The images cover the cut range the device information gives.
+        EXPECT_EQ(r.Download_Firmware_GPS()->size(), r.Info_GPS_Binary_Cut_EndAddress());
+        EXPECT_EQ(r.Download_Firmware_RD()->size(), r.Info_RD_Binary_Cut_EndAddress());
+        EXPECT_THAT(
+            s.server.sim().requests(),
+            testing::IsSupersetOf(std::vector<std::string>{
+                "/qvt_products/info/" + keyword, "/qvt_database/countries",
+                "/qvt_products_firmware/info/" + keyword, "/firmware/" + keyword + "/gps.bin"}));
+    }
+}
+
+TEST(DemoCatalog, HasTheDatabaseTheDemoNeeds) {
+    ServerSteps s("RV4810RVE");
+    auto& r = *s.record;
+    r.setConnectedDevice_Enable_DATABASE_Firmware(1);
+    ASSERT_TRUE(s.db.getDatabase(r)) << r.ErrorMessage();
+    EXPECT_GE(r.Country_Total_Num(), 20U);
+    EXPECT_GE(r.Info_DataBase_Count(), 10000U);
+    EXPECT_THAT(*r.Country_Name(), testing::Contains("Россия"));
+    const auto& all = s.db.DB_Struct();
+    EXPECT_TRUE(
+        std::any_of(all.begin(), all.end(), [](auto& c) { return c->parsing_camera == 0; }));
+    EXPECT_TRUE(
+        std::any_of(all.begin(), all.end(), [](auto& c) { return c->parsing_camera == 9; }));
+    // The per-country counts add up to the records.
+    std::uint64_t cameras = 0;
+    for (const auto& n : *r.Country_SpeedCam_Num()) {
+        cameras += std::stoul(n);
+    }
+    EXPECT_EQ(cameras, r.Info_DataBase_Count());
+    EXPECT_EQ(r.SsId(), "DB0001RV4810RVE");
+}
+
+TEST(DemoCatalog, OneModelIsOfAnotherUpdateType) {
+    ServerSteps s("QVT-KA7");
+    ASSERT_TRUE(WebServer_GetDeviceInfo(s.server.access()).getDeviceInfo(*s.record));
+    EXPECT_EQ(s.record->UpdateType(), 1U);
+}
+
+// A two-model catalog built in code, for the fault modes.
+sim::UpdateCatalog smallCatalog() {
+    sim::UpdateCatalog c;
+    auto m = server_testing::model("KW", server_testing::plainInfo());
+    c.models.push_back(m);
+    c.countries = {"A", "B"};
+    c.cameras = {"0,55.1,37.2,90,60,0,A", "9,55.2,37.3,90,60,0,A", "1,50.1,30.2,0,40,0,B"};
+    return c;
+}
+
+TEST(UpdateServerSim, EncodesTheCountryListWithCountsPerType) {
+    sim::UpdateServerSim sim(smallCatalog());
+    EXPECT_EQ(sim.countriesText(), "2$A|2|1|1$B|1|0|0");
+    EXPECT_EQ(sim.databaseAnswer(),
+              "2016-05-12 3\r\n" + sim::UpdateServerSim::base64Encode("0,55.1,37.2,90,60,0,A") +
+                  "\r\n" + sim::UpdateServerSim::base64Encode("9,55.2,37.3,90,60,0,A") + "\r\n" +
+                  sim::UpdateServerSim::base64Encode("1,50.1,30.2,0,40,0,B") + "\r\nEND\r\n");
+}
+
+TEST(UpdateServerSim, MissingFieldsFailEachAnswer) {
+    SimServer s(smallCatalog());
+    s.sim().addFault(sim::ServerFault::MissingFields, "/qvt_database/countries");
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    record.setConnectedDevice_Enable_DATABASE_Firmware(1);
+    WebServer_GetDataBase db(s.access());
+    EXPECT_FALSE(db.getDatabase(record));
+    EXPECT_EQ(record.ErrorMessage(),
+              "Error_Code_401/ MissingCountryField / country entry 2 'B|1|0' has 3 of 4 fields ");
+}
+
+TEST(UpdateServerSim, BadBase64RecordsFailTheDatabase) {
+    SimServer s(smallCatalog());
+    s.sim().addFault(sim::ServerFault::BadBase64, "/qvt_database/get_database/");
+    auto record = testing_support::recordWithKey(kKey);
+    record->setConnectedDevice_KewordForWebAcess("KW");
+    record->setConnectedDevice_Enable_DATABASE_Firmware(1);
+    WebServer_GetDataBase db(s.access());
+    EXPECT_FALSE(db.getDatabase(*record));
+    EXPECT_EQ(record->ErrorMessage(),
+              "Error_Code_401/ BadRecord / record line 1 has 1 of 7 fields ");
+}
+
+TEST(UpdateServerSim, RecordsTheFinishRequestAndWritesItsLog) {
+    SimServer s(smallCatalog());
+    const std::string logPath = testing::TempDir() + "update-server-sim.log";
+    std::remove(logPath.c_str());
+    ASSERT_TRUE(s.sim().setLogFile(logPath));
+    const auto r = s.client().get({s.sim().baseAddress() + "/qvt_database/finish/KW-DBm"});
+    EXPECT_EQ(r.status, 200);
+    EXPECT_THAT(s.sim().finished(), ElementsAre("KW-DB"));
+    EXPECT_THAT(s.sim().log(), ElementsAre("GET /qvt_database/finish/KW-DBm 200 2"));
+    std::ifstream in(logPath);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "GET /qvt_database/finish/KW-DBm 200 2");
+}
+
+TEST(UpdateServerSim, ImageAddressesPointBackAtTheServer) {
+    auto c = smallCatalog();
+    c.models[0].firmware[1] = "gps.bin";
+    c.models[0].images["gps.bin"] = {1, 2};
+    SimServer s(std::move(c));
+    s.settings().baseAddress = s.sim().baseAddress();
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    record.setConnectedDevice_Enable_GPS_Firmware(1);
+    ASSERT_TRUE(WebServer_GetFirmware(s.access()).getFirmware(record));
+    EXPECT_EQ(record.Download_Firmware_GPS_wAdd(), s.sim().baseAddress() + "/firmware/KW/gps.bin");
+    ASSERT_NE(record.Download_Firmware_GPS(), nullptr);
+    EXPECT_EQ(record.Download_Firmware_GPS()->size(), 2U);
+}
+
+TEST(UpdateCatalog, ReportsAMissingFolder) {
+    std::string error;
+    EXPECT_FALSE(sim::UpdateCatalog::load("/nonexistent/catalog", error).has_value());
+    EXPECT_THAT(error, testing::HasSubstr("catalog.json"));
+}
+
+} // namespace
