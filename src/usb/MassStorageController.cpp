@@ -31,6 +31,8 @@ std::uint8_t intfNumEndpoints = 0;
 
 std::mutex gSkipMutex;
 std::optional<std::string> gSkipReason;
+// The message of the latest set-up error, for the skip reason.
+std::string gSetupError;
 
 void noteSkip(const usb::UsbDevice& device, const std::string& why) {
     const std::lock_guard lock(gSkipMutex);
@@ -239,14 +241,13 @@ void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
             }
             if (ConfigureAnchorDevice(*device) != 0) {
                 device->close();
-                noteSkip(*device, "its configuration cannot be selected");
+                noteSkip(*device, "its configuration cannot be selected: " + gSetupError);
                 continue;
             }
             if (FindInterfaces(*device) != 0) {
                 device->close();
                 gUsbConnectStatus = 0;
-                noteSkip(*device,
-                         "its first interface cannot be claimed (code " + std::to_string(kr) + ")");
+                noteSkip(*device, gSetupError);
                 continue;
             }
             gUsbConnectStatus = 1;
@@ -260,6 +261,7 @@ void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
 }
 
 int ConfigureAnchorDevice(usb::UsbDevice& device) {
+    gSetupError = "no configuration";
     if (device.numberOfConfigurations() == 0) {
         return -1;
     }
@@ -269,6 +271,7 @@ int ConfigureAnchorDevice(usb::UsbDevice& device) {
     }
     if (const auto error = device.setConfiguration(*value)) {
         kr = usb::resultCode(error->kind);
+        gSetupError = error->message;
         return -1;
     }
     return 0;
@@ -278,6 +281,7 @@ int FindInterfaces(usb::UsbDevice& device) {
     auto opened = device.openFirstInterface();
     if (const auto* error = std::get_if<usb::UsbError>(&opened)) {
         kr = usb::resultCode(error->kind);
+        gSetupError = error->message;
         return kr;
     }
     auto& found = std::get<usb::OpenedInterface>(opened);

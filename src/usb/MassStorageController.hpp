@@ -118,7 +118,8 @@ std::int32_t resultCode(UsbErrorKind kind);
 // Why the latest device offered to the link was skipped, for messages while waiting; nothing
 // when no device was skipped since the last connection.
 std::optional<std::string> lastSkipReason();
-// Drops the open interface (`intf`), e.g. before the USB context goes away in tests.
+// Drops the open interface (`intf`) and the bus the link waited on, closing the device once
+// no link holds it (at shutdown, and between tests).
 void releaseOpenInterface();
 
 } // namespace usb

@@ -1,0 +1,105 @@
+// detector-usb-probe: waits for the detector, opens it, sends TEST UNIT READY and INQUIRY and
+// prints what came back, or why the device could not be used.
+#include "usb/CommandWrapper.hpp"
+#include "usb/MassStorageController.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+void explain(const std::string& reason) {
+    std::printf("\nThe detector is present but cannot be used: %s\n", reason.c_str());
+    if (reason.find("ACCESS") != std::string::npos) {
+        std::printf("Fix: you lack permission to open it. Install the udev rule shipped in\n"
+                    "packaging/udev/70-detector-updater.rules into /etc/udev/rules.d/, run\n"
+                    "'sudo udevadm control --reload && sudo udevadm trigger', then unplug and\n"
+                    "plug the detector in again.\n");
+    } else if (reason.find("BUSY") != std::string::npos) {
+        std::printf(
+            "Fix: another program or driver holds the detector. Close other updaters\n"
+            "or disk tools using it, unmount it if the desktop mounted it, and try again.\n");
+    }
+}
+
+bool exchange(usb::UsbTransport& pipes, const usb::CommandWrapperBytes& wrapper, bool dataIn,
+              const char* name) {
+    using namespace std::chrono_literals;
+    auto sent = pipes.bulkWrite(wrapper, 5000ms);
+    if (!sent.ok()) {
+        std::printf("%s: sending the wrapper failed: %s\n", name, sent.error->message.c_str());
+        return false;
+    }
+    if (dataIn) {
+        std::array<std::uint8_t, 1024> data{};
+        auto got = pipes.bulkRead(data, 10000ms);
+        if (!got.ok()) {
+            std::printf("%s: data phase failed: %s\n", name, got.error->message.c_str());
+            return false;
+        }
+        std::printf("%s: %zu bytes:", name, got.transferred);
+        for (std::size_t i = 0; i < got.transferred && i < 36; ++i) {
+            std::printf(" %02X", data[i]);
+        }
+        if (got.transferred >= 32) {
+            std::printf("\n%s: product text \"%.*s\"", name, 24,
+                        reinterpret_cast<const char*>(data.data() + 8));
+        }
+        std::printf("\n");
+    }
+    std::array<std::uint8_t, 4096> status{};
+    auto st = pipes.bulkRead(status, 5000ms);
+    if (!st.ok()) {
+        std::printf("%s: status phase failed: %s\n", name, st.error->message.c_str());
+        return false;
+    }
+    const auto parsed =
+        usb::unpackStatusWrapper(std::span<const std::uint8_t>(status).first(st.transferred));
+    std::printf("%s: status %s\n", name,
+                parsed ? (parsed->status == 0 ? "passed" : "reported failure") : "malformed");
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
+    std::printf("Waiting up to %d s for the detector (USB 0483:5720, release 0200); Ctrl-C ends.\n",
+                seconds);
+    std::fflush(stdout);
+    MassStorageController link;
+    std::stop_source stop;
+    std::jthread watcher([&](const std::stop_token& done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        std::string shown;
+        while (!done.stop_requested() && std::chrono::steady_clock::now() < until) {
+            const auto reason = usb::lastSkipReason();
+            if (reason && *reason != shown) {
+                shown = *reason;
+                explain(shown);
+                std::fflush(stdout);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        stop.request_stop();
+    });
+    link.MassStorageControllerInit(stop.get_token());
+    watcher.request_stop();
+    watcher.join();
+    if (!link.Check_UsbConnection()) {
+        std::printf("\nNo usable detector found.\n");
+        if (const auto reason = usb::lastSkipReason()) {
+            explain(*reason);
+        }
+        return 1;
+    }
+    std::printf("\nOpened the detector.\n");
+    auto pipes = link.intf_final();
+    const bool ok = exchange(*pipes, usb::kTestUnitReadyTemplate, false, "TEST UNIT READY") &&
+                    exchange(*pipes, usb::kInquiryTemplate, true, "INQUIRY");
+    usb::releaseOpenInterface();
+    return ok ? 0 : 2;
+}

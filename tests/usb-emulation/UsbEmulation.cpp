@@ -1,0 +1,388 @@
+#include "usb-emulation/UsbEmulation.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <stdexcept>
+
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <umockdev.h>
+
+namespace testing_support {
+
+struct Urb {
+    UMockdevIoctlData* urb = nullptr; // resolved struct usbdevfs_urb
+    UMockdevIoctlData* buffer = nullptr;
+    std::uint64_t clientAddress = 0;
+};
+
+struct EmulatedDevice {
+    std::shared_ptr<sim::VirtualDetector> detector;
+    UsbEmulation::Options options;
+    std::string sysPath;
+    std::string node;
+    UMockdevIoctlBase* handler = nullptr;
+    gulong signal = 0;
+
+    mutable std::mutex mutex;
+    bool driverBound = true;
+    int detachCount = 0;
+    bool unplugged = false;
+    // Set by the detector's own unplug (from inside a request); handled under the lock.
+    std::atomic<bool> unplugRequested{false};
+    std::deque<Urb> pending; // submitted, not answered
+    std::deque<Urb> done;    // answered, waiting to be reaped
+
+    static void release(Urb& u) {
+        if (u.buffer != nullptr) {
+            g_object_unref(u.buffer);
+        }
+        if (u.urb != nullptr) {
+            g_object_unref(u.urb);
+        }
+        u = Urb{};
+    }
+
+    static usbdevfs_urb* fields(const Urb& u) {
+        return reinterpret_cast<usbdevfs_urb*>(u.urb->data);
+    }
+
+    void finish(Urb u, int status, int actual) {
+        fields(u)->status = status;
+        fields(u)->actual_length = actual;
+        done.push_back(u);
+    }
+
+    void failAllLocked() {
+        unplugged = true;
+        while (!pending.empty()) {
+            finish(pending.front(), -ESHUTDOWN, 0);
+            pending.pop_front();
+        }
+    }
+
+    // Called on the testbed's worker thread.
+    bool handle(UMockdevIoctlClient* client) {
+        const gulong request = umockdev_ioctl_client_get_request(client);
+        UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+        GError* error = nullptr;
+        const std::lock_guard lock(mutex);
+        if (unplugRequested.exchange(false)) {
+            failAllLocked();
+        }
+        // As the kernel with REAP_AFTER_DISCONNECT: finished requests can still be reaped.
+        if (unplugged && request != USBDEVFS_RELEASEINTERFACE &&
+            !(request == USBDEVFS_REAPURBNDELAY && !done.empty())) {
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return true;
+        }
+        switch (request) {
+        case USBDEVFS_GET_CAPABILITIES: {
+            UMockdevIoctlData* caps =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), &error);
+            if (caps == nullptr) {
+                break;
+            }
+            const std::uint32_t value = USBDEVFS_CAP_BULK_SCATTER_GATHER |
+                                        USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                        USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+            std::memcpy(caps->data, &value, sizeof value);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        }
+        case USBDEVFS_SETCONFIGURATION:
+        case USBDEVFS_CLEAR_HALT:
+        case USBDEVFS_RELEASEINTERFACE:
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        case USBDEVFS_GETDRIVER: {
+            UMockdevIoctlData* d =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), &error);
+            if (d == nullptr) {
+                break;
+            }
+            if (!driverBound) {
+                umockdev_ioctl_client_complete(client, -1, ENODATA);
+                return true;
+            }
+            auto* info = reinterpret_cast<usbdevfs_getdriver*>(d->data);
+            std::snprintf(info->driver, sizeof info->driver, "usb-storage");
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        }
+        case USBDEVFS_CLAIMINTERFACE:
+            umockdev_ioctl_client_complete(client, driverBound ? -1 : 0, driverBound ? EBUSY : 0);
+            return true;
+        case USBDEVFS_DISCONNECT_CLAIM:
+            if (options.refuseDetach) {
+                umockdev_ioctl_client_complete(client, -1, EBUSY);
+                return true;
+            }
+            if (driverBound) {
+                driverBound = false;
+                ++detachCount;
+            }
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        case USBDEVFS_IOCTL: {
+            UMockdevIoctlData* d =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), &error);
+            if (d == nullptr) {
+                break;
+            }
+            const auto* io = reinterpret_cast<usbdevfs_ioctl*>(d->data);
+            if (io->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
+                driverBound = true;
+            } else if (io->ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
+                driverBound = false;
+                ++detachCount;
+            }
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        }
+        case USBDEVFS_SUBMITURB:
+            return submit(client, arg);
+        case USBDEVFS_REAPURBNDELAY: {
+            if (done.empty()) {
+                umockdev_ioctl_client_complete(client, -1, EAGAIN);
+                return true;
+            }
+            UMockdevIoctlData* p = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), &error);
+            if (p == nullptr) {
+                break;
+            }
+            Urb u = done.front();
+            done.pop_front();
+            umockdev_ioctl_data_set_ptr(p, 0, u.urb);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            release(u);
+            return true;
+        }
+        case USBDEVFS_DISCARDURB: {
+            std::uint64_t address = 0;
+            std::memcpy(&address, arg->data, std::min<std::size_t>(sizeof address, arg->data_len));
+            const auto it = std::find_if(pending.begin(), pending.end(),
+                                         [&](const Urb& u) { return u.clientAddress == address; });
+            if (it == pending.end()) {
+                umockdev_ioctl_client_complete(client, -1, EINVAL);
+                return true;
+            }
+            finish(*it, -ENOENT, 0);
+            pending.erase(it);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        }
+        default:
+            umockdev_ioctl_client_complete(client, -1, ENOTTY);
+            return true;
+        }
+        if (error != nullptr) {
+            g_error_free(error);
+        }
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return true;
+    }
+
+    bool submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+        GError* error = nullptr;
+        Urb u;
+        std::memcpy(&u.clientAddress, arg->data, sizeof u.clientAddress);
+        UMockdevIoctlData* urbData =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), &error);
+        if (urbData == nullptr) {
+            g_clear_error(&error);
+            umockdev_ioctl_client_complete(client, -1, EFAULT);
+            return true;
+        }
+        u.urb = umockdev_ioctl_data_ref(urbData);
+        auto* f = fields(u);
+        const int length = std::max(f->buffer_length, 0);
+        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
+            urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(length), &error);
+        if (buffer == nullptr) {
+            g_clear_error(&error);
+            release(u);
+            umockdev_ioctl_client_complete(client, -1, EFAULT);
+            return true;
+        }
+        u.buffer = umockdev_ioctl_data_ref(buffer);
+        const bool in = (f->endpoint & 0x80U) != 0;
+        if (in) {
+            const auto answer = detector->send(static_cast<std::size_t>(length));
+            answerWith(u, answer.answer, answer.data);
+        } else {
+            const auto answer =
+                detector->receive({u.buffer->data, static_cast<std::size_t>(length)});
+            answerWith(u, answer, {}, length);
+        }
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return true;
+    }
+
+    void answerWith(Urb u, sim::VirtualDetector::Answer answer,
+                    const std::vector<std::uint8_t>& data, int outLength = 0) {
+        using Answer = sim::VirtualDetector::Answer;
+        switch (answer) {
+        case Answer::Done:
+            std::copy(data.begin(), data.end(), u.buffer->data);
+            finish(u, 0, outLength != 0 ? outLength : static_cast<int>(data.size()));
+            break;
+        case Answer::Stall:
+            finish(u, -EPIPE, 0);
+            break;
+        case Answer::NoDevice:
+            pending.push_back(u);
+            failAllLocked();
+            break;
+        case Answer::NoAnswer:
+            pending.push_back(u);
+            break;
+        }
+    }
+
+    static gboolean onIoctl(UMockdevIoctlBase* /*handler*/, UMockdevIoctlClient* client,
+                            gpointer self) {
+        return static_cast<EmulatedDevice*>(self)->handle(client) ? TRUE : FALSE;
+    }
+
+    ~EmulatedDevice() {
+        for (auto* list : {&pending, &done}) {
+            for (auto& u : *list) {
+                release(u);
+            }
+        }
+    }
+    EmulatedDevice() = default;
+    EmulatedDevice(const EmulatedDevice&) = delete;
+    EmulatedDevice& operator=(const EmulatedDevice&) = delete;
+    EmulatedDevice(EmulatedDevice&&) = delete;
+    EmulatedDevice& operator=(EmulatedDevice&&) = delete;
+};
+
+namespace {
+
+UMockdevTestbed* testbed(void* p) {
+    return static_cast<UMockdevTestbed*>(p);
+}
+
+std::string hex16(std::uint16_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X", v & 0xFFU, v >> 8U);
+    return text;
+}
+
+} // namespace
+
+UsbEmulation::UsbEmulation() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
+        throw std::runtime_error("not running under umockdev's preload library");
+    }
+    m_testbed = umockdev_testbed_new();
+    gchar* root = umockdev_testbed_get_root_dir(testbed(m_testbed));
+    m_root = root;
+    g_free(root);
+}
+
+UsbEmulation::~UsbEmulation() {
+    for (auto& [devnum, device] : m_devices) {
+        if (!device->sysPath.empty()) {
+            umockdev_testbed_uevent(testbed(m_testbed), device->sysPath.c_str(), "remove");
+            umockdev_testbed_remove_device(testbed(m_testbed), device->sysPath.c_str());
+        }
+        umockdev_testbed_detach_ioctl(testbed(m_testbed), device->node.c_str(), nullptr);
+        g_signal_handler_disconnect(device->handler, device->signal);
+        g_object_unref(device->handler);
+    }
+    m_devices.clear();
+    g_object_unref(testbed(m_testbed));
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
+}
+
+void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detector,
+                        Options options) {
+    auto device = std::make_unique<EmulatedDevice>();
+    device->detector = detector;
+    device->options = options;
+    device->driverBound = options.driverBound;
+    char node[64];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", devnum);
+    device->node = node;
+    device->sysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum);
+    device->handler = umockdev_ioctl_base_new();
+    device->signal = g_signal_connect(device->handler, "handle-ioctl",
+                                      G_CALLBACK(&EmulatedDevice::onIoctl), device.get());
+    GError* error = nullptr;
+    if (umockdev_testbed_attach_ioctl(testbed(m_testbed), node, device->handler, &error) == FALSE) {
+        const std::string why = error != nullptr ? error->message : "?";
+        g_clear_error(&error);
+        throw std::runtime_error("attaching the ioctl handler: " + why);
+    }
+    // Device descriptor, then configuration, interface (mass storage, bulk-only), IN 0x81, OUT
+    // 0x02.
+    const std::string descriptors = "12010002000000408304" + hex16(0x5720) +
+                                    hex16(detector->release()) +
+                                    "01020301"
+                                    "09022000010100C032"
+                                    "090400000208065000"
+                                    "07058102000200"
+                                    "07050202000200";
+    const std::string record =
+        "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum) +
+        "\nN: bus/usb/001/" + (node + 17) +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node +
+        "\nE: BUSNUM=001\nE: DEVNUM=" + (node + 17) +
+        "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +
+        "\\n\nA: bConfigurationValue=1\\n\nA: speed=480\\n\nH: descriptors=" + descriptors + "\n";
+    if (umockdev_testbed_add_from_string(testbed(m_testbed), record.c_str(), &error) == FALSE) {
+        const std::string why = error != nullptr ? error->message : "?";
+        g_clear_error(&error);
+        throw std::runtime_error("adding the device: " + why);
+    }
+    // Announce the arrival to udev listeners (libusb's hotplug monitor).
+    umockdev_testbed_uevent(testbed(m_testbed), device->sysPath.c_str(), "add");
+    EmulatedDevice* raw = device.get();
+    detector->setUnplugListener([raw] { raw->unplugRequested = true; });
+    m_devices[devnum] = std::move(device);
+}
+
+void UsbEmulation::unplug(int devnum) {
+    const auto it = m_devices.find(devnum);
+    if (it == m_devices.end()) {
+        return;
+    }
+    auto& device = *it->second;
+    device.detector->unplug();
+    {
+        const std::lock_guard lock(device.mutex);
+        device.failAllLocked();
+    }
+    if (!device.sysPath.empty()) {
+        umockdev_testbed_uevent(testbed(m_testbed), device.sysPath.c_str(), "remove");
+        umockdev_testbed_remove_device(testbed(m_testbed), device.sysPath.c_str());
+        device.sysPath.clear();
+    }
+}
+
+int UsbEmulation::driverDetachCount(int devnum) const {
+    const auto& device = *m_devices.at(devnum);
+    const std::lock_guard lock(device.mutex);
+    return device.detachCount;
+}
+
+bool UsbEmulation::driverBound(int devnum) const {
+    const auto& device = *m_devices.at(devnum);
+    const std::lock_guard lock(device.mutex);
+    return device.driverBound;
+}
+
+} // namespace testing_support
