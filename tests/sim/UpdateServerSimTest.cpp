@@ -37,7 +37,8 @@ struct ServerSteps {
 };
 
 TEST(DemoCatalog, ServesEveryOriginalModelThroughTheWholeServerSide) {
-    for (const std::string keyword : {"RV4810RVE", "4810RV_AF", "4030GPSRVE", "RV4610RV"}) {
+    for (const std::string keyword :
+         {"5810_SIGNATUREE", "3810_COMBO", "RV4810RVR", "4030GPSRVS", "RV7810M", "RV6810L"}) {
         SCOPED_TRACE(keyword);
         ServerSteps s(keyword);
         auto& r = *s.record;
@@ -61,7 +62,7 @@ TEST(DemoCatalog, ServesEveryOriginalModelThroughTheWholeServerSide) {
 }
 
 TEST(DemoCatalog, HasTheDatabaseTheDemoNeeds) {
-    ServerSteps s("RV4810RVE");
+    ServerSteps s("5810_SIGNATUREE");
     auto& r = *s.record;
     r.setConnectedDevice_Enable_DATABASE_Firmware(1);
     ASSERT_TRUE(s.db.getDatabase(r)) << r.ErrorMessage();
@@ -79,7 +80,7 @@ TEST(DemoCatalog, HasTheDatabaseTheDemoNeeds) {
         cameras += std::stoul(n);
     }
     EXPECT_EQ(cameras, r.Info_DataBase_Count());
-    EXPECT_EQ(r.SsId(), "DB0001RV4810RVE");
+    EXPECT_EQ(r.SsId(), "DB00015810SIGNATUREE");
 }
 
 TEST(DemoCatalog, OneModelIsOfAnotherUpdateType) {
