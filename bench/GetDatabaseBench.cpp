@@ -12,10 +12,9 @@ namespace {
 
 sim::UpdateCatalog catalogOf(int cameras) {
     sim::UpdateCatalog c;
-    sim::CatalogModel m;
+    auto& m = c.models.emplace_back();
     m.keyword = "KW";
     m.databaseId = "DB1";
-    c.models.push_back(m);
     for (int i = 0; i < 50; ++i) {
         c.countries.push_back("Country " + std::to_string(i));
     }

@@ -1,5 +1,6 @@
 #include "server/CurlHttpClient.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,7 @@ struct UrlDeleter {
 using Clock = std::chrono::steady_clock;
 
 struct Transfer {
+    CURL* easy = nullptr;
     std::vector<std::uint8_t>* body = nullptr;
     std::size_t maxBytes = 0;
     bool tooLarge = false;
@@ -65,6 +67,15 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     if (n > t->maxBytes - t->body->size()) {
         t->tooLarge = true;
         return 0; // makes curl fail the transfer with a write error
+    }
+    if (t->body->empty()) {
+        // Sized once from the announced length (within the cap) instead of growing by doubling.
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
+                CURLE_OK &&
+            announced > 0) {
+            t->body->reserve(std::min(static_cast<std::size_t>(announced), t->maxBytes));
+        }
     }
     t->body->insert(t->body->end(), reinterpret_cast<const std::uint8_t*>(data),
                     reinterpret_cast<const std::uint8_t*>(data) + n);
@@ -154,6 +165,7 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
         return finish(HttpError::Io, "libcurl could not allocate a handle");
     }
     Transfer transfer;
+    transfer.easy = easy.get();
     transfer.body = &result.body;
     transfer.maxBytes = request.maxBodyBytes;
     const long timeoutMs = static_cast<long>(request.inactivityTimeout.count());

@@ -24,10 +24,23 @@ constexpr std::string_view kFinishPrefix = "/qvt_database/finish/";
 constexpr std::string_view kBadBase64 = "%%not*base64\xC3\xA9%%";
 
 struct Answer {
+    Answer() = default;
+    Answer(int s, std::string b, std::string type = "text/plain", std::string loc = {},
+           std::shared_ptr<const std::string> big = {})
+        : status(s)
+        , body(std::move(b))
+        , contentType(std::move(type))
+        , location(std::move(loc))
+        , shared(std::move(big)) {}
+
     int status = 200;
     std::string body;
     std::string contentType = "text/plain";
     std::string location;
+    // A large answer served without copying it per request; replaces body when set.
+    std::shared_ptr<const std::string> shared;
+
+    [[nodiscard]] std::size_t size() const { return shared ? shared->size() : body.size(); }
 };
 
 Answer notFound(const std::string& path) {
@@ -103,8 +116,8 @@ std::string UpdateServerSim::base64Encode(std::string_view bytes) {
 
 struct UpdateServerSim::Impl {
     UpdateCatalog catalog;
-    std::string countries; // decoded country list
-    std::string database;  // the database answer, as sent
+    std::string countries;                       // decoded country list
+    std::shared_ptr<const std::string> database; // the database answer, as sent
     httplib::Server server;
     std::thread thread;
     std::string host;
@@ -124,7 +137,7 @@ struct UpdateServerSim::Impl {
     explicit Impl(UpdateCatalog c)
         : catalog(std::move(c)) {
         countries = countriesText(false);
-        database = databaseText(false, false);
+        database = std::make_shared<const std::string>(databaseText(false, false));
     }
 
     std::string countriesText(bool missing) const {
@@ -243,8 +256,10 @@ struct UpdateServerSim::Impl {
             if (!known) {
                 return notFound(path);
             }
-            return {
-                200, (missing || bad) ? databaseText(missing, bad) : database, "text/plain", {}};
+            if (missing || bad) {
+                return {200, databaseText(missing, bad)};
+            }
+            return {200, {}, "text/plain", {}, database};
         }
         if (startsWith(p, kFinishPrefix)) {
             const auto id = argumentBeforeM(p.substr(kFinishPrefix.size()));
@@ -300,8 +315,8 @@ struct UpdateServerSim::Impl {
     }
 
     void record(const httplib::Request& req, const Answer& answer) {
-        const std::string line = "GET " + targetOf(req) + " " + std::to_string(answer.status) + " " +
-                                 std::to_string(answer.body.size());
+        const std::string line = "GET " + targetOf(req) + " " + std::to_string(answer.status) +
+                                 " " + std::to_string(answer.size());
         const std::lock_guard lock(mutex);
         logLines.push_back(line);
         if (logFile.is_open()) {
@@ -319,7 +334,17 @@ UpdateServerSim::UpdateServerSim(UpdateCatalog catalog)
         if (!answer.location.empty()) {
             res.set_header("Location", answer.location);
         }
-        res.set_content(answer.body, answer.contentType.c_str());
+        if (answer.shared) {
+            const auto body = answer.shared;
+            res.set_content_provider(
+                body->size(), answer.contentType.c_str(),
+                [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                    const std::size_t n = std::min(length, body->size() - offset);
+                    return sink.write(body->data() + offset, n);
+                });
+        } else {
+            res.set_content(answer.body, answer.contentType.c_str());
+        }
     });
 }
 
@@ -412,7 +437,7 @@ std::string UpdateServerSim::countriesText() const {
     return m_impl->countries;
 }
 std::string UpdateServerSim::databaseAnswer() const {
-    return m_impl->database;
+    return *m_impl->database;
 }
 
 } // namespace sim

@@ -2,6 +2,8 @@
 
 #include "server/ServerFixture.hpp"
 
+#include <thread>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -242,5 +244,42 @@ INSTANTIATE_TEST_SUITE_P(
                     HexCase{"\xD0\x96\xD0\x96"
                             "10",
                             0x10}));
+
+} // namespace
+
+namespace {
+
+TEST(WebServer_GetDeviceInfo, ADefaultClientFindsTheServerNamedByTheEnvironment) {
+    SimServer s(Query::catalog(plainInfo()));
+    ::setenv("DETECTOR_UPDATER_SERVER", s.sim().baseAddress().c_str(), 1);
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    const bool ok = WebServer_GetDeviceInfo().getDeviceInfo(record);
+    ::unsetenv("DETECTOR_UPDATER_SERVER");
+    EXPECT_TRUE(ok) << record.ErrorMessage();
+    EXPECT_EQ(s.sim().requests().size(), 1U);
+}
+
+TEST(WebServer_GetDeviceInfo, StoppingTheProcessClientEndsAStalledQuery) {
+    SimServer s(Query::catalog(plainInfo()));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    server::ServerSettings::overrideBaseAddress(s.sim().baseAddress());
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    std::thread quit([&] {
+        while (s.sim().requests().empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        server::ServerAccess::processClient()->stop();
+    });
+    // The stall (20 s) ends before the default time-out (30 s): without the stop the query
+    // would get its answer and succeed.
+    EXPECT_FALSE(WebServer_GetDeviceInfo().getDeviceInfo(record));
+    quit.join();
+    server::ServerAccess::processClient()->resume();
+    server::ServerSettings::overrideBaseAddress("");
+    EXPECT_THAT(record.ErrorMessage(), testing::StartsWith("Error_Code_301/ ShortHexField"));
+}
 
 } // namespace
