@@ -1,6 +1,6 @@
 #include "app/SelectionDBViewController.hpp"
 
-#include "app/IntegerText.hpp"
+#include "database/TextNumber.hpp"
 
 #include <algorithm>
 #include <cstddef>

@@ -53,4 +53,18 @@ std::string utf8OrEmpty(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
+std::size_t prefixOfCharacters(std::string_view text, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; n < count; ++n) {
+        if (i >= text.size()) {
+            return std::string_view::npos;
+        }
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) {
+            ++i;
+        }
+    }
+    return i;
+}
+
 } // namespace codec

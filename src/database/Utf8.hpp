@@ -14,4 +14,7 @@ bool isValidUtf8(std::string_view bytes);
 // The bytes as a text when they are valid UTF-8, otherwise the empty text.
 std::string utf8OrEmpty(std::span<const std::uint8_t> bytes);
 
+// Byte length of the first `count` characters of UTF-8 text, or npos when it has fewer.
+std::size_t prefixOfCharacters(std::string_view text, std::size_t count);
+
 } // namespace codec

@@ -234,21 +234,6 @@ std::string_view asText(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Byte length of the first `count` characters of UTF-8 text, or npos when it has fewer.
-std::size_t prefixOfCharacters(std::string_view text, std::size_t count) {
-    std::size_t i = 0;
-    for (std::size_t n = 0; n < count; ++n) {
-        if (i >= text.size()) {
-            return std::string_view::npos;
-        }
-        ++i;
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) {
-            ++i;
-        }
-    }
-    return i;
-}
-
 // Body as UTF-8 (else empty), strict Base64 (else empty), result as UTF-8 (else empty).
 std::string strictDecodedText(const Bytes& body) {
     const std::string_view text = asText(body);
@@ -334,12 +319,12 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     m_DB_Struct_noStrelka = DataBaseList{};
 
     const std::string_view header = lines[0];
-    const std::size_t dateEnd = prefixOfCharacters(header, 10);
+    const std::size_t dateEnd = codec::prefixOfCharacters(header, 10);
     if (dateEnd == std::string_view::npos) {
         return fail(record, "ShortHeader",
                     "database header " + server::quoted(header) + " is shorter than 10 characters");
     }
-    const std::size_t yearFrom = prefixOfCharacters(header, 2);
+    const std::size_t yearFrom = codec::prefixOfCharacters(header, 2);
     const std::vector<std::string> date =
         server::FieldAnswer::split(header.substr(yearFrom, dateEnd - yearFrom), '-');
     if (date.size() < 3) {

@@ -1,5 +1,6 @@
 #include "server/WebServer_GetDeviceInfo.hpp"
 
+#include "database/Utf8.hpp"
 #include "server/FieldAnswer.hpp"
 
 #include <array>
@@ -32,21 +33,6 @@ int hexValue(char c) {
         return c - 'A' + 10;
     }
     return -1;
-}
-
-// Byte length of the first `count` characters of UTF-8 text, or npos when it has fewer.
-std::size_t prefixOfCharacters(std::string_view text, std::size_t count) {
-    std::size_t i = 0;
-    for (std::size_t n = 0; n < count; ++n) {
-        if (i >= text.size()) {
-            return std::string_view::npos;
-        }
-        ++i;
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) {
-            ++i;
-        }
-    }
-    return i;
 }
 
 enum class Rule { Hex, Bool, Location, UpdateType };
@@ -131,7 +117,7 @@ constexpr std::size_t kLastRdField = 7;
 } // namespace
 
 std::optional<std::uint32_t> WebServer_GetDeviceInfo::StringToHex(std::string_view text) {
-    const std::size_t skip = prefixOfCharacters(text, 2);
+    const std::size_t skip = codec::prefixOfCharacters(text, 2);
     if (skip == std::string_view::npos) {
         return std::nullopt;
     }
@@ -188,18 +174,18 @@ bool WebServer_GetDeviceInfo::getDeviceInfo(ConnectedTargetInfo& record) const {
     };
 
     for (std::size_t position = 0; position < kFields.size(); ++position) {
-        const FieldSpec& spec = kFields[position];
+        const FieldSpec& entry = kFields[position];
         const std::string* field = fields.field(position);
         if (field == nullptr) {
-            return fail("MissingField", fields.missingReason(position) + " (" + spec.name + ")");
+            return fail("MissingField", fields.missingReason(position) + " (" + entry.name + ")");
         }
         std::uint32_t value = 0;
-        switch (spec.rule) {
+        switch (entry.rule) {
         case Rule::Hex: {
             const auto hex = StringToHex(*field);
             if (!hex) {
                 return fail("ShortHexField", "field " + std::to_string(position) + " (" +
-                                                 spec.name + ") " + server::quoted(*field) +
+                                                 entry.name + ") " + server::quoted(*field) +
                                                  " has fewer than 2 characters");
             }
             value = *hex;
@@ -215,9 +201,9 @@ bool WebServer_GetDeviceInfo::getDeviceInfo(ConnectedTargetInfo& record) const {
             value = ParsingUpdateType(*field);
             break;
         }
-        spec.store(record, value);
+        entry.store(record, value);
 
-        // Unsigned subtraction: a start below the image base wraps, as the device tools expect.
+        // Unsigned subtraction: a start below the image base wraps to an offset past any image.
         if (position == kLastGpsField) {
             record.setInfo_GPS_Binary_Cut_StartAddress(record.Info_GPS_App_StartAddress() -
                                                        kImageBase);

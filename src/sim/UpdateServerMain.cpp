@@ -66,14 +66,15 @@ int main(int argc, char** argv) {
         } else if (arg == "--log" && hasValue) {
             logPath = argv[++i];
         } else if (arg == "--fault" && hasValue) {
-            const std::string spec = argv[++i];
-            const auto colon = spec.find(':');
-            const auto fault = faultNamed(spec.substr(0, colon));
+            const std::string faultArgument = argv[++i];
+            const auto colon = faultArgument.find(':');
+            const auto fault = faultNamed(faultArgument.substr(0, colon));
             if (!fault) {
-                std::cerr << "detector-update-server: unknown fault '" << spec << "'\n";
+                std::cerr << "detector-update-server: unknown fault '" << faultArgument << "'\n";
                 return 2;
             }
-            faults.emplace_back(*fault, colon == std::string::npos ? "" : spec.substr(colon + 1));
+            faults.emplace_back(*fault,
+                                colon == std::string::npos ? "" : faultArgument.substr(colon + 1));
         } else if (arg == "-h" || arg == "--help") {
             usage();
             return 0;

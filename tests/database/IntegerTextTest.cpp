@@ -1,4 +1,4 @@
-#include "app/IntegerText.hpp"
+#include "database/TextNumber.hpp"
 
 #include <cstdint>
 #include <ostream>
