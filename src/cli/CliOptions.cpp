@@ -60,8 +60,7 @@ std::optional<CliCommand> commandNamed(const std::string& name) {
 
 } // namespace
 
-std::variant<CliOptions, CliUsageError>
-CliArguments::parse(const std::vector<std::string>& args) {
+std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<std::string>& args) {
     CliOptions options;
     options.language = languageFromEnvironment();
     std::optional<CliCommand> command;
@@ -106,8 +105,8 @@ CliArguments::parse(const std::vector<std::string>& args) {
             }
             options.waitSeconds = readSeconds(text);
             if (!options.waitSeconds) {
-                return CliUsageError{"--wait takes a number of seconds of 0 or more, not '" +
-                                     text + "'"};
+                return CliUsageError{"--wait takes a number of seconds of 0 or more, not '" + text +
+                                     "'"};
             }
         } else if (arg == "--no-pauses") {
             options.noPauses = true;

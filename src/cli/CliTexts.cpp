@@ -53,8 +53,7 @@ const Entry kEntries[] = {
 TableLocalizer::Table CliTexts::table(CliLanguage language) {
     TableLocalizer::Table table;
     for (const auto& entry : kEntries) {
-        table.emplace(entry.key,
-                      language == CliLanguage::Russian ? entry.russian : entry.english);
+        table.emplace(entry.key, language == CliLanguage::Russian ? entry.russian : entry.english);
     }
     return table;
 }

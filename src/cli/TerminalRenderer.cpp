@@ -50,8 +50,8 @@ TerminalRenderer::TerminalRenderer(std::FILE* out, bool terminal, bool colour)
 
 void TerminalRenderer::write(const std::string& text, Colour colour, bool newline) {
     const bool paint = m_colour && *ansi(colour) != '\0';
-    std::fprintf(m_out, "%s%s%s%s", paint ? ansi(colour) : "", text.c_str(),
-                 paint ? "\033[0m" : "", newline ? "\n" : "");
+    std::fprintf(m_out, "%s%s%s%s", paint ? ansi(colour) : "", text.c_str(), paint ? "\033[0m" : "",
+                 newline ? "\n" : "");
     std::fflush(m_out);
 }
 
@@ -77,7 +77,8 @@ void TerminalRenderer::flush() {
 
 void TerminalRenderer::printPanel() {
     m_panelDirty = false;
-    if (m_panelHidden) {
+    // The start-up state paints the hidden panel; only a panel the flow filled is shown.
+    if (m_panelHidden || m_name.empty()) {
         return;
     }
     endLine();

@@ -27,8 +27,7 @@ std::string describeWrapper(std::span<const std::uint8_t> data) {
                                           ? number
                                           : static_cast<std::uint32_t>(number * length);
         std::snprintf(text, sizeof text, "%s sel=%u addr=0x%08X len=%u",
-                      block[0] == usb::kOpMemoryRead ? "read" : "write", block[1], address,
-                      length);
+                      block[0] == usb::kOpMemoryRead ? "read" : "write", block[1], address, length);
         break;
     }
     case usb::kOpInquiry:
@@ -57,8 +56,8 @@ public:
     usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
                                   std::chrono::milliseconds timeout) override {
         auto result = m_inner->bulkWrite(data, timeout);
-        const bool wrapper = data.size() == usb::kCommandWrapperSize &&
-                             usb::unpackCommandWrapper(data).has_value();
+        const bool wrapper =
+            data.size() == usb::kCommandWrapperSize && usb::unpackCommandWrapper(data).has_value();
         m_log->line("usb", (wrapper ? describeWrapper(data)
                                     : "data out " + std::to_string(data.size()) + " bytes") +
                                " " + outcome(result));

@@ -31,6 +31,20 @@ std::string hex(std::uint32_t value) {
 
 std::uint64_t sizeOf(const SharedBytes& bytes) { return bytes ? bytes->size() : 0; }
 
+PlanStage stage(const char* name, std::uint64_t imageBytes, std::uint32_t address,
+                std::uint32_t pageSize, std::uint32_t selector, std::uint32_t cutStart,
+                std::uint32_t cutEnd) {
+    PlanStage made;
+    made.name = name;
+    made.imageBytes = imageBytes;
+    made.address = address;
+    made.pageSize = pageSize;
+    made.selector = selector;
+    made.cutStart = cutStart;
+    made.cutEnd = cutEnd;
+    return made;
+}
+
 } // namespace
 
 UpdatePlan UpdatePlan::fromRecord(const ConnectedTargetInfo& record,
@@ -42,31 +56,25 @@ UpdatePlan UpdatePlan::fromRecord(const ConnectedTargetInfo& record,
     plan.gpsVerifyText = record.VerifyBlock_GPS_UpdateData().value_or("");
 
     if (record.ConnectedDevice_Enable_RD_Firmware() != 0) {
-        PlanStage rd{"RD",
-                     sizeOf(record.Download_Firmware_RD()),
-                     record.Info_RD_App_StartAddress(),
-                     record.Info_RD_App_PageSize(),
-                     1,
-                     record.Info_RD_Binary_Cut_StartAddress(),
-                     record.Info_RD_Binary_Cut_EndAddress()};
+        auto rd =
+            stage("RD", sizeOf(record.Download_Firmware_RD()), record.Info_RD_App_StartAddress(),
+                  record.Info_RD_App_PageSize(), 1, record.Info_RD_Binary_Cut_StartAddress(),
+                  record.Info_RD_Binary_Cut_EndAddress());
         cover(rd);
         rd.blocks.push_back({"RD verify block", kRdVerifyAddress, 1, kRdVerifyLength});
         plan.m_stages.push_back(rd);
     }
     // The GPS image is always written, whatever the version decision said.
-    PlanStage gps{"GPS",
-                  sizeOf(record.Download_Firmware_GPS()),
-                  record.Info_GPS_App_StartAddress(),
-                  record.Info_GPS_App_PageSize(),
-                  record.isIncludeStar() != 0 ? 1U : 0U,
-                  record.Info_GPS_Binary_Cut_StartAddress(),
-                  record.Info_GPS_Binary_Cut_EndAddress()};
+    auto gps =
+        stage("GPS", sizeOf(record.Download_Firmware_GPS()), record.Info_GPS_App_StartAddress(),
+              record.Info_GPS_App_PageSize(), record.isIncludeStar() != 0 ? 1U : 0U,
+              record.Info_GPS_Binary_Cut_StartAddress(), record.Info_GPS_Binary_Cut_EndAddress());
     cover(gps);
     plan.m_stages.push_back(gps);
 
     if (record.ConnectedDevice_Enable_DATABASE_Firmware() != 0) {
-        PlanStage db{"DB", 0, record.Info_DataBase_SaveAddress(), record.Info_DataBase_PageSize(),
-                     0,    kDatabaseCountBytes};
+        auto db = stage("DB", 0, record.Info_DataBase_SaveAddress(),
+                        record.Info_DataBase_PageSize(), 0, kDatabaseCountBytes, 0);
         db.sizeKnown = databaseRecords.has_value();
         const std::uint64_t records = databaseRecords.value_or(0);
         db.imageBytes = kDatabaseCountBytes + records * kDatabaseRecordBytes;

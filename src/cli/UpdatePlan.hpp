@@ -3,12 +3,12 @@
 
 #include "device/ConnectedTargetInfo.hpp"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 struct PlanBlock {
     std::string what;
