@@ -1,0 +1,605 @@
+#include "cli/CliApplication.hpp"
+
+#include "app/MainWindowModel.hpp"
+#include "app/SleepingPacer.hpp"
+#include "app/TableLocalizer.hpp"
+#include "app/ViewController.hpp"
+#include "cli/CliTexts.hpp"
+#include "cli/InstantPacer.hpp"
+#include "cli/OptionsSelectionPresenter.hpp"
+#include "cli/QueueDispatcher.hpp"
+#include "cli/TerminalRenderer.hpp"
+#include "cli/TraceLog.hpp"
+#include "cli/TracingBus.hpp"
+#include "cli/UpdatePlan.hpp"
+#include "device/ConnectedTargetInit.hpp"
+#include "server/ServerAccess.hpp"
+#include "server/ServerSettings.hpp"
+#include "sim/DeviceProfile.hpp"
+#include "sim/UpdateCatalog.hpp"
+#include "sim/UpdateServerSim.hpp"
+#include "sim/VirtualDetector.hpp"
+#include "sim/VirtualUsbBus.hpp"
+#include "usb/LibusbBus.hpp"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kVersionsReadProgress = 57.0;
+constexpr double kDeviceFoundProgress = 16.0;
+// How long the workers get to return after a stop before the process ends without them.
+constexpr auto kStopGrace = std::chrono::milliseconds(700);
+
+fs::path executableFolder() {
+    std::error_code error;
+    const auto self = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::current_path() : self.parent_path();
+}
+
+// An environment variable, else a file or folder installed next to the binary at build time.
+fs::path demoPath(const char* variable, const char* name) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') {
+        return value;
+    }
+    return executableFolder() / name;
+}
+
+std::string yesNo(const Localizer& texts, bool value) {
+    return texts.L(value ? "cli_yes" : "cli_no");
+}
+
+int layoutRow(const ConnectedTargetInfo& record) {
+    for (std::size_t i = 0; i < arrayVerifyaddressNum; ++i) {
+        if (arrayVerifyaddress[i].gpsVersionBlock == record.Info_VerifyBlock_GPS_Address()) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const char* commandName(CliCommand command) {
+    switch (command) {
+    case CliCommand::Info:
+        return "info";
+    case CliCommand::Check:
+        return "check";
+    case CliCommand::Countries:
+        return "countries";
+    case CliCommand::Update:
+        return "update";
+    }
+    return "";
+}
+
+std::string textAt(const SharedTextList& list, std::size_t i) {
+    return list && i < list->size() ? (*list)[i] : std::string();
+}
+
+} // namespace
+
+struct CliApplication::Run {
+    CliOptions options;
+    std::FILE* out;
+    std::FILE* jsonOut;
+
+    TableLocalizer texts;
+    QueueDispatcher dispatcher;
+    std::stop_source stop;
+    std::unique_ptr<Pacer> pacer;
+    MainWindowModel window;
+    std::unique_ptr<TerminalRenderer> renderer;
+    std::unique_ptr<OptionsSelectionPresenter> presenter;
+    std::shared_ptr<TraceLog> trace;
+    std::unique_ptr<sim::UpdateServerSim> demoServer;
+    std::shared_ptr<sim::VirtualDetector> detector;
+
+    std::mutex controllerMutex;
+    std::unique_ptr<ViewController> controller;
+
+    std::atomic<bool> interrupted{false};
+    bool deviceFound = false;
+    bool versionsRead = false;
+    bool connectEnded = false;
+    bool downloadEnded = false;
+    nlohmann::json result = nlohmann::json::object();
+    std::string message;
+
+    Run(CliOptions opts, std::FILE* o, std::FILE* j)
+        : options(std::move(opts))
+        , out(o)
+        , jsonOut(j)
+        , texts(CliTexts::table(options.language)) {}
+
+    void say(const std::string& text) { renderer->print(text); }
+    void fail(const std::string& text) {
+        message = text;
+        renderer->flush();
+        std::fprintf(out, "%s\n", text.c_str());
+        std::fflush(out);
+    }
+
+    int prepare();
+    std::unique_ptr<MassStorageController> makeLink();
+    void onChange(const ElementChange& change);
+    int connect();
+    int afterConnect();
+    int update(ConnectedTargetInfo& record);
+    bool confirm(const SelectionDBViewController& dialog);
+    void printDevice(const ConnectedTargetInfo& record);
+    nlohmann::json deviceJson(const ConnectedTargetInfo& record) const;
+    void stopWorkers();
+    void dumpMemory();
+    int finish(int status);
+};
+
+int CliApplication::Run::prepare() {
+    const bool terminal = isatty(fileno(out)) != 0;
+    const char* noColour = std::getenv("NO_COLOR");
+    renderer = std::make_unique<TerminalRenderer>(
+        out, terminal, terminal && (noColour == nullptr || *noColour == '\0'));
+
+    if (options.noPauses) {
+        pacer = std::make_unique<InstantPacer>(stop.get_token());
+    } else {
+        pacer = std::make_unique<SleepingPacer>(stop.get_token());
+    }
+
+    if (!options.traceFile.empty()) {
+        trace = TraceLog::open(options.traceFile);
+        if (!trace) {
+            fail("cannot write the trace file " + options.traceFile);
+            return kUsage;
+        }
+        server::ServerAccess::processClient()->setLogSink(
+            [log = trace](std::string_view line) { log->line("http", line); });
+    }
+
+    std::string server = options.server;
+    std::string probe = options.probeUrl;
+    if (options.demo) {
+        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog");
+        std::string error;
+        auto catalog = sim::UpdateCatalog::load(folder, error);
+        if (!catalog) {
+            fail("the demo catalog cannot be read (" + error +
+                 "); set DETECTOR_DEMO_CATALOG to a folder written by tools/make-demo-catalog");
+            return kFailed;
+        }
+        demoServer = std::make_unique<sim::UpdateServerSim>(std::move(*catalog));
+        if (!demoServer->start("127.0.0.1", 0)) {
+            fail("the demo's update server could not start on loopback");
+            return kFailed;
+        }
+        if (server.empty()) {
+            server = demoServer->baseAddress();
+        }
+        // Any answer means the network is there; the demo needs no Internet.
+        if (probe.empty()) {
+            probe = demoServer->baseAddress() + "/";
+        }
+        if (options.device.empty()) {
+            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json").string();
+        }
+    }
+    if (!server.empty()) {
+        server::ServerSettings::overrideBaseAddress(server);
+    }
+    if (!probe.empty()) {
+        server::ServerSettings::overrideProbeUrl(probe);
+    }
+    result["server"] = server::ServerSettings::current().baseAddress;
+
+    if (options.simulated()) {
+        try {
+            detector =
+                std::make_shared<sim::VirtualDetector>(sim::DeviceProfile::load(options.device));
+        } catch (const std::exception& e) {
+            fail("the device profile " + options.device + " cannot be used: " + e.what());
+            return kUsage;
+        }
+    }
+    return kComplete;
+}
+
+std::unique_ptr<MassStorageController> CliApplication::Run::makeLink() {
+    std::shared_ptr<usb::UsbBus> bus;
+    if (detector) {
+        auto virtualBus = std::make_shared<sim::VirtualUsbBus>();
+        virtualBus->plug(detector);
+        bus = virtualBus;
+    } else if (trace) {
+        auto created = usb::LibusbBus::create(0x0483, 0x5720);
+        if (auto* error = std::get_if<usb::UsbError>(&created)) {
+            trace->line("usb", "libusb cannot be used: " + error->message);
+            return std::make_unique<MassStorageController>();
+        }
+        bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
+    } else {
+        return std::make_unique<MassStorageController>();
+    }
+    if (trace) {
+        bus = std::make_shared<TracingBus>(bus, trace);
+    }
+    return std::make_unique<MassStorageController>(bus);
+}
+
+void CliApplication::Run::onChange(const ElementChange& change) {
+    renderer->render(change);
+    if (change.element == Element::progressbar_download && change.property == Property::Value &&
+        !connectEnded) {
+        if (change.state.value >= kDeviceFoundProgress) {
+            deviceFound = true;
+        }
+        // info needs nothing after the versions: stop the sequence there.
+        if (change.state.value >= kVersionsReadProgress && change.state.value < 100.0 &&
+            options.command == CliCommand::Info && !versionsRead) {
+            versionsRead = true;
+            stop.request_stop();
+            const std::lock_guard lock(controllerMutex);
+            if (controller) {
+                controller->requestStop();
+            }
+        }
+    }
+}
+
+bool CliApplication::Run::confirm(const SelectionDBViewController& dialog) {
+    const auto record = controller->connectedTargetInfo();
+    const auto plan = UpdatePlan::fromRecord(*record, dialog.total_selected_db_num());
+    renderer->flush();
+    std::fprintf(out, "%s (%u):\n%s", texts.L("cli_plan").c_str(), dialog.total_selected_db_num(),
+                 plan.text().c_str());
+    std::fprintf(out, "%s", texts.L("cli_plan_confirm").c_str());
+    std::fflush(out);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        std::fprintf(out, "\n");
+        return false;
+    }
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "да" || answer == "д";
+}
+
+nlohmann::json CliApplication::Run::deviceJson(const ConnectedTargetInfo& record) const {
+    return {{"name", record.ConnectedDevice_Name()},
+            {"keyword", record.ConnectedDevice_KewordForWebAcess()},
+            {"edition", record.ConnectedDevice_EditionType()},
+            {"star", record.isIncludeStar() != 0},
+            {"layout", layoutRow(record)},
+            {"gpsVersion", record.ConnectedDevice_Version_GPS_Current_detail()},
+            {"rdVersion", record.ConnectedDevice_Version_RD_Current_detail()}};
+}
+
+void CliApplication::Run::printDevice(const ConnectedTargetInfo& record) {
+    renderer->flush();
+    const auto row = [&](const char* key, const std::string& value) {
+        std::fprintf(out, "  %-16s %s\n", (texts.L(key) + ":").c_str(), value.c_str());
+    };
+    std::fprintf(out, "%s\n", texts.L("cli_device").c_str());
+    row("cli_name", record.ConnectedDevice_Name());
+    row("cli_keyword", record.ConnectedDevice_KewordForWebAcess());
+    row("cli_edition",
+        record.ConnectedDevice_EditionType().empty() ? "-" : record.ConnectedDevice_EditionType());
+    row("cli_star", yesNo(texts, record.isIncludeStar() != 0));
+    row("cli_layout", std::to_string(layoutRow(record)));
+    row("cli_gps_version", record.ConnectedDevice_Version_GPS_Current_detail());
+    row("cli_rd_version", record.ConnectedDevice_Version_RD_Current_detail());
+    std::fflush(out);
+}
+
+int CliApplication::Run::connect() {
+    const auto waitDeadline =
+        options.waitSeconds
+            ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(*options.waitSeconds))
+            : Clock::time_point::max();
+    controller->viewDidLoad();
+    controller->btn_Start();
+    const auto ended = [&] {
+        return connectEnded || interrupted.load() ||
+               (versionsRead && controller->connectOutcome() != ViewController::Outcome::Running);
+    };
+    while (!ended()) {
+        if (deviceFound || waitDeadline == Clock::time_point::max()) {
+            dispatcher.runUntil(ended);
+            continue;
+        }
+        if (!dispatcher.runUntil([&] { return ended() || deviceFound; }, waitDeadline)) {
+            stop.request_stop();
+            controller->requestStop();
+            fail(texts.L("cli_no_device"));
+            result["status"] = "no-device";
+            return kNoDevice;
+        }
+    }
+    if (interrupted.load()) {
+        return kInterrupted;
+    }
+    return afterConnect();
+}
+
+int CliApplication::Run::afterConnect() {
+    const auto record = controller->connectedTargetInfo();
+    if (options.command == CliCommand::Info && versionsRead && record) {
+        printDevice(*record);
+        result["device"] = deviceJson(*record);
+        result["status"] = "complete";
+        return kComplete;
+    }
+    if (controller->connectOutcome() != ViewController::Outcome::Succeeded || !record) {
+        renderer->flush();
+        message = renderer->lowerText();
+        if (record) {
+            result["device"] = deviceJson(*record);
+        }
+        result["status"] = "failed";
+        return kFailed;
+    }
+    result["device"] = deviceJson(*record);
+    result["updateType"] = record->UpdateType();
+    switch (options.command) {
+    case CliCommand::Info:
+        break;
+    case CliCommand::Countries: {
+        renderer->flush();
+        const auto names = record->Country_Name();
+        const auto cams = record->Country_SpeedCam_Num();
+        const auto strelka = record->Country_Strelka_Num();
+        const auto fake = record->Country_Fake_Num();
+        std::fprintf(out, "%-24s %8s %8s %8s\n", texts.L("cli_country").c_str(),
+                     texts.L("cli_cameras").c_str(), texts.L("cli_strelka").c_str(),
+                     texts.L("cli_fake").c_str());
+        auto list = nlohmann::json::array();
+        for (std::uint32_t i = 0; i < record->Country_Total_Num(); ++i) {
+            std::fprintf(out, "%-24s %8s %8s %8s\n", textAt(names, i).c_str(),
+                         textAt(cams, i).c_str(), textAt(strelka, i).c_str(),
+                         textAt(fake, i).c_str());
+            list.push_back({{"name", textAt(names, i)},
+                            {"cameras", textAt(cams, i)},
+                            {"strelka", textAt(strelka, i)},
+                            {"fake", textAt(fake, i)}});
+        }
+        std::fflush(out);
+        result["countries"] = list;
+        break;
+    }
+    case CliCommand::Check: {
+        printDevice(*record);
+        std::optional<std::uint32_t> records;
+        if (options.allCountries || !options.countries.empty()) {
+            // The dialog's own rules judge the choice; nothing is answered.
+            SelectionDBViewController dialog;
+            dialog.setDataValue(record->Country_Name(), record->Country_SpeedCam_Num(),
+                                record->Country_Strelka_Num(), record->Country_Fake_Num(),
+                                record->Country_Total_Num());
+            dialog.viewDidLoad();
+            if (auto why = OptionsSelectionPresenter::choose(dialog, options)) {
+                fail(*why);
+                result["status"] = "failed";
+                return kFailed;
+            }
+            records = dialog.total_selected_db_num();
+        }
+        const auto plan = UpdatePlan::fromRecord(*record, records);
+        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());
+        std::fflush(out);
+        result["plan"] = plan.json();
+        break;
+    }
+    case CliCommand::Update:
+        return update(*record);
+    }
+    result["status"] = "complete";
+    return kComplete;
+}
+
+int CliApplication::Run::update(ConnectedTargetInfo& record) {
+    controller->btn_DownloadStart();
+    if (!presenter->presented()) {
+        fail("the country choice could not be offered");
+        result["status"] = "failed";
+        return kFailed;
+    }
+    if (!presenter->refusal().empty()) {
+        fail(presenter->refusal());
+        result["status"] = "failed";
+        return kFailed;
+    }
+    if (presenter->declined()) {
+        fail(texts.L("cli_declined"));
+        result["status"] = "declined";
+        return kFailed;
+    }
+    auto selection = nlohmann::json::object();
+    selection["excludeStrelka"] = record.isExcludeStrelka() != 0;
+    selection["excludeFake"] = record.isExcludeFake() != 0;
+    auto chosen = nlohmann::json::array();
+    const auto checked = record.Country_Checked();
+    const auto names = record.Country_Name();
+    for (std::size_t i = 0; checked && i < checked->size(); ++i) {
+        const auto* mark = std::get_if<std::string>(&(*checked)[i]);
+        if (mark != nullptr && *mark == "YES") {
+            chosen.push_back(textAt(names, i));
+        }
+    }
+    selection["countries"] = chosen;
+    if (const auto image = record.Download_Firmware_DATABASE(); image && image->size() >= 4) {
+        selection["records"] = (std::uint32_t{(*image)[0]} << 24U) |
+                               (std::uint32_t{(*image)[1]} << 16U) |
+                               (std::uint32_t{(*image)[2]} << 8U) | (*image)[3];
+    }
+    result["selection"] = selection;
+
+    dispatcher.runUntil([&] { return downloadEnded || interrupted.load(); });
+    renderer->flush();
+    if (interrupted.load()) {
+        return kInterrupted;
+    }
+    result["newVersions"] = {{"gps", record.ConnectedDevice_Version_GPS_Current_detail()},
+                             {"rd", record.ConnectedDevice_Version_RD_Current_detail()}};
+    if (controller->downloadOutcome() == ViewController::Outcome::Succeeded) {
+        result["status"] = "complete";
+        return kComplete;
+    }
+    message = renderer->lowerText();
+    result["status"] = "failed";
+    return kFailed;
+}
+
+void CliApplication::Run::stopWorkers() {
+    if (!controller) {
+        return;
+    }
+    // Joined on another thread while this one keeps running window changes, so a worker that
+    // is handing one over cannot wait on us forever.
+    std::atomic<bool> joined{false};
+    std::thread joiner([&] {
+        controller->waitForWorkers();
+        joined = true;
+        dispatcher.post([] {});
+    });
+    const auto grace = interrupted.load() || stop.stop_requested() ? Clock::now() + kStopGrace
+                                                                   : Clock::time_point::max();
+    if (dispatcher.runUntil([&] { return joined.load(); }, grace)) {
+        joiner.join();
+    } else {
+        // A worker stuck in a blocking call: the process ends without it.
+        joiner.detach();
+        std::fflush(out);
+        std::fflush(jsonOut);
+        std::_Exit(kInterrupted);
+    }
+}
+
+void CliApplication::Run::dumpMemory() {
+    if (options.dumpMemoryDir.empty() || !detector) {
+        return;
+    }
+    std::error_code error;
+    fs::create_directories(options.dumpMemoryDir, error);
+    auto files = nlohmann::json::array();
+    for (std::uint8_t selector = 0; selector < 2; ++selector) {
+        const auto path =
+            fs::path(options.dumpMemoryDir) / ("selector" + std::to_string(selector) + ".hex");
+        std::ofstream file(path, std::ios::binary);
+        file << detector->intelHex(selector);
+        if (!file) {
+            fail("cannot write " + path.string());
+            continue;
+        }
+        files.push_back(path.string());
+    }
+    result["memoryDump"] = files;
+}
+
+int CliApplication::Run::finish(int status) {
+    if (status == kInterrupted) {
+        stop.request_stop();
+        {
+            const std::lock_guard lock(controllerMutex);
+            if (controller) {
+                controller->requestStop();
+            }
+        }
+        result["status"] = "interrupted";
+        fail(texts.L("cli_interrupted"));
+    }
+    stopWorkers();
+    renderer->flush();
+    dumpMemory();
+    if (detector && trace) {
+        trace->line("sim",
+                    "device transactions: " + std::to_string(detector->completedTransactions()));
+    }
+    if (demoServer) {
+        demoServer->stop();
+    }
+    if (options.json) {
+        result["command"] = commandName(options.command);
+        result["exitCode"] = status;
+        if (!result.contains("status")) {
+            result["status"] = status == kComplete ? "complete" : "failed";
+        }
+        result["message"] = message;
+        result["upperText"] = renderer->upperText();
+        result["lowerText"] = renderer->lowerText();
+        result["panelState"] = renderer->panelState();
+        if (!options.traceFile.empty()) {
+            result["trace"] = options.traceFile;
+        }
+        std::fprintf(jsonOut, "%s\n", result.dump(2).c_str());
+        std::fflush(jsonOut);
+    }
+    return status;
+}
+
+CliApplication::CliApplication(CliOptions options, std::FILE* out, std::FILE* jsonOut)
+    : m_run(std::make_unique<Run>(std::move(options), out, jsonOut)) {}
+
+CliApplication::~CliApplication() = default;
+
+void CliApplication::interrupt() {
+    Run& run = *m_run;
+    run.interrupted = true;
+    run.stop.request_stop();
+    {
+        const std::lock_guard lock(run.controllerMutex);
+        if (run.controller) {
+            run.controller->requestStop();
+        }
+    }
+    server::ServerAccess::processClient()->stop();
+    run.dispatcher.post([] {});
+}
+
+int CliApplication::run() {
+    Run& run = *m_run;
+    if (const int status = run.prepare(); status != kComplete) {
+        return run.finish(status);
+    }
+    run.window.setListener([&run](const ElementChange& change) { run.onChange(change); });
+    run.presenter = std::make_unique<OptionsSelectionPresenter>(
+        run.options, run.options.yes ? OptionsSelectionPresenter::Confirm{}
+                                     : [&run](const SelectionDBViewController& dialog) {
+                                           return run.confirm(dialog);
+                                       });
+    {
+        const std::lock_guard lock(run.controllerMutex);
+        run.controller = std::make_unique<ViewController>(ViewController::Dependencies{
+            run.window, run.dispatcher, *run.pacer, run.texts, *run.presenter,
+            [&run] { return run.makeLink(); }, server::ServerAccess(),
+            [&run](bool downloadSequence, ViewController::Outcome /*outcome*/) {
+                (downloadSequence ? run.downloadEnded : run.connectEnded) = true;
+            },
+            run.stop,
+            [&run](const std::string& line) {
+                std::fprintf(stderr, "%s\n", line.c_str());
+                if (run.trace) {
+                    run.trace->line("flow", line);
+                }
+            }});
+        if (run.interrupted.load()) {
+            run.controller->requestStop();
+        }
+    }
+    if (run.interrupted.load()) {
+        return run.finish(kInterrupted);
+    }
+    const int status = run.connect();
+    return run.finish(status);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The command line of detector-updater-cli, parsed and checked before anything runs.
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+enum class CliCommand { Info, Check, Countries, Update };
+enum class CliLanguage { English, Russian };
+
+struct CliOptions {
+    CliCommand command = CliCommand::Info;
+    std::string server;   // empty: the built-in or environment address
+    std::string probeUrl; // empty: likewise
+    // "usb", the path of a device profile (the text after "sim:"), or empty for the demo's.
+    std::string device = "usb";
+    // Seconds to wait for the device; nothing waits until Ctrl-C.
+    std::optional<double> waitSeconds;
+    bool noPauses = false;
+    std::string traceFile;
+    std::string dumpMemoryDir;
+    bool json = false;
+    CliLanguage language = CliLanguage::English;
+    bool demo = false;
+    // update (and check, for its database stage): "all" or country names.
+    std::vector<std::string> countries;
+    bool allCountries = false;
+    bool excludeStrelka = false;
+    bool excludeFake = false;
+    bool yes = false;
+    bool help = false;
+
+    [[nodiscard]] bool simulated() const { return device != "usb"; }
+};
+
+struct CliUsageError {
+    std::string message;
+};
+
+class CliArguments {
+public:
+    // Parses argv[1..]. Options may come before or after the command. Fails on an unknown
+    // option or command, a missing or malformed value, an option the command does not take,
+    // --no-pauses or --dump-memory without a simulated device, and update without --countries.
+    static std::variant<CliOptions, CliUsageError> parse(const std::vector<std::string>& args);
+
+    // The usage text printed for --help and after a usage error.
+    static std::string usage();
+};

@@ -1,0 +1,78 @@
+#include "cli/CliTexts.hpp"
+
+namespace {
+
+struct Entry {
+    const char* key;
+    const char* english;
+    const char* russian;
+};
+
+// clang-format off
+const Entry kEntries[] = {
+    {"str_ready_upper", "READY", "ГОТОВО"},
+    {"str_ready_under", "Plug in the detector and start", "Подключите детектор и начните"},
+    {"str_searching_device", "Searching for the detector...", "Поиск детектора..."},
+    {"str_empty", "", ""},
+    {"str_connect_server", "Connecting to the update server...", "Подключение к серверу обновлений..."},
+    {"str_check_internet", "Check the Internet connection", "Проверьте подключение к Интернету"},
+    {"str_clickDownload", "Ready to update: press Download", "Готово к обновлению: нажмите «Загрузить»"},
+    {"str_FW_downloading_coment_RD", "Writing the radar firmware...", "Запись прошивки радара..."},
+    {"str_FW_downloading_coment_GPS", "Writing the GPS firmware...", "Запись прошивки GPS..."},
+    {"str_FW_downloading_coment_DB", "Writing the camera database...", "Запись базы камер..."},
+    {"str_download_success", "Update complete", "Обновление завершено"},
+    {"str_finish_coment", "You can unplug the detector now", "Теперь детектор можно отключить"},
+    {"str_download_fail", "Update failed", "Обновление не удалось"},
+    // The command line's own texts.
+    {"cli_device", "Device", "Устройство"},
+    {"cli_name", "Model", "Модель"},
+    {"cli_keyword", "Keyword", "Ключевое слово"},
+    {"cli_edition", "Edition", "Версия исполнения"},
+    {"cli_star", "Star", "Звезда"},
+    {"cli_layout", "Layout", "Раскладка памяти"},
+    {"cli_gps_version", "GPS version", "Версия GPS"},
+    {"cli_rd_version", "RD version", "Версия RD"},
+    {"cli_yes", "yes", "да"},
+    {"cli_no", "no", "нет"},
+    {"cli_country", "Country", "Страна"},
+    {"cli_cameras", "Cameras", "Камеры"},
+    {"cli_strelka", "Strelka", "Стрелка"},
+    {"cli_fake", "Fake", "Муляжи"},
+    {"cli_plan", "What an update would write", "Что запишет обновление"},
+    {"cli_plan_confirm", "Write this to the detector? [y/N] ", "Записать это в детектор? [y/N] "},
+    {"cli_declined", "Nothing was written.", "Ничего не записано."},
+    {"cli_no_device", "No detector within the waiting time.", "Детектор не найден за время ожидания."},
+    {"cli_interrupted", "Interrupted.", "Прервано."},
+    {"cli_database_open", "camera database: depends on the countries chosen (use --countries)",
+                          "база камер: зависит от выбранных стран (укажите --countries)"},
+};
+// clang-format on
+
+} // namespace
+
+TableLocalizer::Table CliTexts::table(CliLanguage language) {
+    TableLocalizer::Table table;
+    for (const auto& entry : kEntries) {
+        table.emplace(entry.key, language == CliLanguage::Russian ? entry.russian : entry.english);
+    }
+    return table;
+}
+
+const std::vector<const char*>& CliTexts::flowKeys() {
+    static const std::vector<const char*> keys = {
+        "str_ready_upper",
+        "str_ready_under",
+        "str_searching_device",
+        "str_empty",
+        "str_connect_server",
+        "str_check_internet",
+        "str_clickDownload",
+        "str_FW_downloading_coment_RD",
+        "str_FW_downloading_coment_GPS",
+        "str_FW_downloading_coment_DB",
+        "str_download_success",
+        "str_finish_coment",
+        "str_download_fail",
+    };
+    return keys;
+}

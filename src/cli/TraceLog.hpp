@@ -1,0 +1,32 @@
+#pragma once
+// The --trace file: one line per USB transaction and HTTP request, for support.
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// Thread-safe; each line is prefixed with the seconds since the log was opened and flushed at
+// once, so a trace cut short by Ctrl-C or a crash still holds everything up to it.
+class TraceLog {
+public:
+    // Nothing when the file cannot be opened for writing.
+    static std::shared_ptr<TraceLog> open(const std::string& path);
+
+    void line(std::string_view source, std::string_view text);
+
+    TraceLog(const TraceLog&) = delete;
+    TraceLog& operator=(const TraceLog&) = delete;
+    TraceLog(TraceLog&&) = delete;
+    TraceLog& operator=(TraceLog&&) = delete;
+    ~TraceLog();
+
+private:
+    explicit TraceLog(std::FILE* file);
+
+    std::mutex m_mutex;
+    std::FILE* m_file;
+    std::chrono::steady_clock::time_point m_start;
+};

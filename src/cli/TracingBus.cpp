@@ -1,0 +1,146 @@
+#include "cli/TracingBus.hpp"
+
+#include "usb/CommandWrapper.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string describeWrapper(std::span<const std::uint8_t> data) {
+    const auto wrapper = usb::unpackCommandWrapper(data);
+    if (!wrapper) {
+        return "out " + std::to_string(data.size()) + " bytes";
+    }
+    const auto& block = wrapper->commandBlock;
+    char text[160];
+    switch (block[0]) {
+    case usb::kOpMemoryRead:
+    case usb::kOpMemoryWrite: {
+        const std::uint32_t number = (std::uint32_t{block[2]} << 24U) |
+                                     (std::uint32_t{block[3]} << 16U) |
+                                     (std::uint32_t{block[4]} << 8U) | block[5];
+        const std::uint32_t length = wrapper->length;
+        // The inverse of blockNumberFor: the radar version block travels as its address.
+        const std::uint32_t address = number == usb::kRadarVersionBlockAddress
+                                          ? number
+                                          : static_cast<std::uint32_t>(number * length);
+        std::snprintf(text, sizeof text, "%s sel=%u addr=0x%08X len=%u",
+                      block[0] == usb::kOpMemoryRead ? "read" : "write", block[1], address, length);
+        break;
+    }
+    case usb::kOpInquiry:
+        std::snprintf(text, sizeof text, "inquiry len=%u", wrapper->length);
+        break;
+    case usb::kOpTestUnitReady:
+        std::snprintf(text, sizeof text, "test-unit-ready");
+        break;
+    default:
+        std::snprintf(text, sizeof text, "command 0x%02X len=%u", block[0], wrapper->length);
+        break;
+    }
+    return text;
+}
+
+std::string outcome(const usb::TransferResult& result) {
+    return result.ok() ? "ok" : std::string("failed: ") + result.error->message;
+}
+
+class TracingTransport final : public usb::UsbTransport {
+public:
+    TracingTransport(std::shared_ptr<usb::UsbTransport> inner, std::shared_ptr<TraceLog> log)
+        : m_inner(std::move(inner))
+        , m_log(std::move(log)) {}
+
+    usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
+                                  std::chrono::milliseconds timeout) override {
+        auto result = m_inner->bulkWrite(data, timeout);
+        const bool wrapper =
+            data.size() == usb::kCommandWrapperSize && usb::unpackCommandWrapper(data).has_value();
+        m_log->line("usb", (wrapper ? describeWrapper(data)
+                                    : "data out " + std::to_string(data.size()) + " bytes") +
+                               " " + outcome(result));
+        return result;
+    }
+
+    usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
+                                 std::chrono::milliseconds timeout) override {
+        auto result = m_inner->bulkRead(buffer, timeout);
+        const auto received = buffer.first(std::min(result.transferred, buffer.size()));
+        std::string what;
+        if (const auto status = usb::unpackStatusWrapper(received)) {
+            what = "status " + std::to_string(status->status) + " residue " +
+                   std::to_string(status->residue);
+        } else {
+            what = "data in " + std::to_string(result.transferred) + " bytes";
+        }
+        m_log->line("usb", what + " " + outcome(result));
+        return result;
+    }
+
+private:
+    std::shared_ptr<usb::UsbTransport> m_inner;
+    std::shared_ptr<TraceLog> m_log;
+};
+
+class TracingDevice final : public usb::UsbDevice {
+public:
+    TracingDevice(std::unique_ptr<usb::UsbDevice> inner, std::shared_ptr<TraceLog> log)
+        : m_inner(std::move(inner))
+        , m_log(std::move(log)) {}
+
+    usb::DeviceIdentity identity() const override { return m_inner->identity(); }
+    std::string describe() const override { return m_inner->describe(); }
+    usb::UsbStatus open() override { return logged("open", m_inner->open()); }
+    void close() override { m_inner->close(); }
+    std::uint8_t numberOfConfigurations() override { return m_inner->numberOfConfigurations(); }
+    std::optional<std::uint8_t> configurationValue(std::uint8_t index) override {
+        return m_inner->configurationValue(index);
+    }
+    usb::UsbStatus setConfiguration(std::uint8_t value) override {
+        return logged("set configuration " + std::to_string(value),
+                      m_inner->setConfiguration(value));
+    }
+    std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterface() override {
+        auto result = m_inner->openFirstInterface();
+        if (auto* opened = std::get_if<usb::OpenedInterface>(&result)) {
+            m_log->line("usb", describe() + ": claimed interface 0");
+            opened->transport = std::make_shared<TracingTransport>(opened->transport, m_log);
+        } else {
+            m_log->line("usb", describe() + ": claiming interface 0 failed: " +
+                                   std::get<usb::UsbError>(result).message);
+        }
+        return result;
+    }
+
+private:
+    usb::UsbStatus logged(const std::string& what, usb::UsbStatus status) {
+        m_log->line("usb", describe() + ": " + what + (status ? ": " + status->message : " ok"));
+        return status;
+    }
+
+    std::unique_ptr<usb::UsbDevice> m_inner;
+    std::shared_ptr<TraceLog> m_log;
+};
+
+} // namespace
+
+TracingBus::TracingBus(std::shared_ptr<usb::UsbBus> inner, std::shared_ptr<TraceLog> log)
+    : m_inner(std::move(inner))
+    , m_log(std::move(log)) {}
+
+std::vector<std::unique_ptr<usb::UsbDevice>> TracingBus::takeMatched() {
+    auto devices = m_inner->takeMatched();
+    for (auto& device : devices) {
+        m_log->line("usb", "matched " + device->describe());
+        device = std::make_unique<TracingDevice>(std::move(device), m_log);
+    }
+    return devices;
+}
+
+void TracingBus::waitForArrival(std::chrono::milliseconds timeout) {
+    m_inner->waitForArrival(timeout);
+}
+
+void TracingBus::wake() { m_inner->wake(); }

@@ -1,0 +1,171 @@
+#include "cli/UpdatePlan.hpp"
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::uint32_t kRdVerifyAddress = 0x08001C00;
+constexpr std::uint32_t kRdVerifyLength = 1024;
+constexpr std::uint32_t kDatabaseHeaderAddress = 0x0801FF00;
+constexpr std::uint32_t kDatabaseHeaderLength = 256;
+constexpr std::uint32_t kGpsVerifyLength = 256;
+constexpr std::uint32_t kDatabaseRecordBytes = 10;
+constexpr std::uint32_t kDatabaseCountBytes = 4;
+
+void cover(PlanStage& stage) {
+    const std::uint64_t span = stage.cutEnd >= stage.cutStart ? stage.cutEnd - stage.cutStart : 0;
+    if (stage.pageSize == 0) {
+        stage.pages = 0;
+        stage.bytesWritten = 0;
+        return;
+    }
+    stage.pages = (span + stage.pageSize - 1) / stage.pageSize;
+    stage.bytesWritten = stage.pages * stage.pageSize;
+}
+
+std::string hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+std::uint64_t sizeOf(const SharedBytes& bytes) { return bytes ? bytes->size() : 0; }
+
+PlanStage stage(const char* name, std::uint64_t imageBytes, std::uint32_t address,
+                std::uint32_t pageSize, std::uint32_t selector, std::uint32_t cutStart,
+                std::uint32_t cutEnd) {
+    PlanStage made;
+    made.name = name;
+    made.imageBytes = imageBytes;
+    made.address = address;
+    made.pageSize = pageSize;
+    made.selector = selector;
+    made.cutStart = cutStart;
+    made.cutEnd = cutEnd;
+    return made;
+}
+
+} // namespace
+
+UpdatePlan UpdatePlan::fromRecord(const ConnectedTargetInfo& record,
+                                  std::optional<std::uint32_t> databaseRecords) {
+    UpdatePlan plan;
+    plan.gpsVersion = record.ConnectedDevice_Version_GPS_Update_detail();
+    plan.rdVersion = record.ConnectedDevice_Version_RD_Update_detail();
+    plan.rdVerifyText = record.VerifyBlock_RD_UpdateData().value_or("");
+    plan.gpsVerifyText = record.VerifyBlock_GPS_UpdateData().value_or("");
+
+    if (record.ConnectedDevice_Enable_RD_Firmware() != 0) {
+        auto rd =
+            stage("RD", sizeOf(record.Download_Firmware_RD()), record.Info_RD_App_StartAddress(),
+                  record.Info_RD_App_PageSize(), 1, record.Info_RD_Binary_Cut_StartAddress(),
+                  record.Info_RD_Binary_Cut_EndAddress());
+        cover(rd);
+        rd.blocks.push_back({"RD verify block", kRdVerifyAddress, 1, kRdVerifyLength});
+        plan.m_stages.push_back(rd);
+    }
+    // The GPS image is always written, whatever the version decision said.
+    auto gps =
+        stage("GPS", sizeOf(record.Download_Firmware_GPS()), record.Info_GPS_App_StartAddress(),
+              record.Info_GPS_App_PageSize(), record.isIncludeStar() != 0 ? 1U : 0U,
+              record.Info_GPS_Binary_Cut_StartAddress(), record.Info_GPS_Binary_Cut_EndAddress());
+    cover(gps);
+    plan.m_stages.push_back(gps);
+
+    if (record.ConnectedDevice_Enable_DATABASE_Firmware() != 0) {
+        auto db = stage("DB", 0, record.Info_DataBase_SaveAddress(),
+                        record.Info_DataBase_PageSize(), 0, kDatabaseCountBytes, 0);
+        db.sizeKnown = databaseRecords.has_value();
+        const std::uint64_t records = databaseRecords.value_or(0);
+        db.imageBytes = kDatabaseCountBytes + records * kDatabaseRecordBytes;
+        db.cutEnd = static_cast<std::uint32_t>(db.imageBytes);
+        cover(db);
+        db.blocks.push_back(
+            {"database header block", kDatabaseHeaderAddress, 0, kDatabaseHeaderLength});
+        db.blocks.push_back(
+            {"GPS verify block", record.Info_VerifyBlock_GPS_Address(), 0, kGpsVerifyLength});
+        plan.m_stages.push_back(db);
+    }
+    return plan;
+}
+
+double UpdatePlan::pauseSeconds() const {
+    double seconds = 0.0;
+    for (const auto& stage : m_stages) {
+        const double perPage = stage.selector == 1 ? 0.30 : 0.14;
+        seconds += static_cast<double>(stage.pages) * perPage + 1.0;
+    }
+    return seconds;
+}
+
+std::string UpdatePlan::text() const {
+    std::string out;
+    char line[256];
+    for (const auto& stage : m_stages) {
+        if (!stage.sizeKnown) {
+            std::snprintf(line, sizeof line,
+                          "  %-3s  at %s (selector %u, page %u): size depends on the countries "
+                          "chosen\n",
+                          stage.name.c_str(), hex(stage.address).c_str(), stage.selector,
+                          stage.pageSize);
+        } else {
+            std::snprintf(line, sizeof line,
+                          "  %-3s  image %llu bytes, cut %s..%s, %llu pages of %u bytes at %s "
+                          "(selector %u)\n",
+                          stage.name.c_str(), static_cast<unsigned long long>(stage.imageBytes),
+                          hex(stage.cutStart).c_str(), hex(stage.cutEnd).c_str(),
+                          static_cast<unsigned long long>(stage.pages), stage.pageSize,
+                          hex(stage.address).c_str(), stage.selector);
+        }
+        out += line;
+        for (const auto& block : stage.blocks) {
+            std::snprintf(line, sizeof line, "       then %s, %u bytes at %s (selector %u)\n",
+                          block.what.c_str(), block.length, hex(block.address).c_str(),
+                          block.selector);
+            out += line;
+        }
+    }
+    out += "  new versions: GPS " + gpsVersion + ", RD " + rdVersion + "\n";
+    if (!rdVerifyText.empty()) {
+        out += "  RD verify text: " + rdVerifyText + "\n";
+    }
+    if (!gpsVerifyText.empty()) {
+        out += "  GPS verify text: " + gpsVerifyText + "\n";
+    }
+    std::snprintf(line, sizeof line, "  fixed pauses while writing: about %.0f s\n",
+                  pauseSeconds());
+    out += line;
+    return out;
+}
+
+nlohmann::json UpdatePlan::json() const {
+    auto stages = nlohmann::json::array();
+    for (const auto& stage : m_stages) {
+        auto blocks = nlohmann::json::array();
+        for (const auto& block : stage.blocks) {
+            blocks.push_back({{"what", block.what},
+                              {"address", block.address},
+                              {"selector", block.selector},
+                              {"length", block.length}});
+        }
+        nlohmann::json entry = {{"stage", stage.name},
+                                {"address", stage.address},
+                                {"pageSize", stage.pageSize},
+                                {"selector", stage.selector},
+                                {"blocks", blocks}};
+        if (stage.sizeKnown) {
+            entry["imageBytes"] = stage.imageBytes;
+            entry["cutStart"] = stage.cutStart;
+            entry["cutEnd"] = stage.cutEnd;
+            entry["pages"] = stage.pages;
+            entry["bytesWritten"] = stage.bytesWritten;
+        }
+        stages.push_back(entry);
+    }
+    return {{"stages", stages},
+            {"gpsVersion", gpsVersion},
+            {"rdVersion", rdVersion},
+            {"rdVerifyText", rdVerifyText},
+            {"gpsVerifyText", gpsVerifyText},
+            {"pauseSeconds", pauseSeconds()}};
+}

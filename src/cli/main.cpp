@@ -1,0 +1,84 @@
+// detector-updater-cli: the update flow of the window, driven from a terminal or a script.
+
+#include "cli/CliApplication.hpp"
+#include "cli/CliOptions.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// The signal watcher gives run() this long to return after Ctrl-C before ending the process
+// itself, so an interrupted run always ends within a second.
+constexpr auto kInterruptDeadline = std::chrono::milliseconds(900);
+
+std::atomic<bool> gFinished{false};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Ctrl-C is taken by the watcher thread below; no other thread may receive it (the USB
+    // link's own handler would end the process with status 0).
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    // Our own output goes to the real standard output; anything else printed there (the USB
+    // link's set-up diagnostics) goes to standard error, so --json output stays one object.
+    std::fflush(stdout);
+    const int stdoutCopy = dup(STDOUT_FILENO);
+    std::FILE* realOut = stdoutCopy >= 0 ? fdopen(stdoutCopy, "w") : nullptr;
+    if (realOut == nullptr) {
+        realOut = stdout;
+    } else {
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto parsed = CliArguments::parse(args);
+    if (auto* error = std::get_if<CliUsageError>(&parsed)) {
+        std::fprintf(stderr, "detector-updater-cli: %s\n%s", error->message.c_str(),
+                     CliArguments::usage().c_str());
+        return CliApplication::kUsage;
+    }
+    auto options = std::get<CliOptions>(std::move(parsed));
+    if (options.help) {
+        std::fprintf(realOut, "%s", CliArguments::usage().c_str());
+        return 0;
+    }
+    const bool json = options.json;
+    CliApplication application(std::move(options), json ? stderr : realOut, realOut);
+
+    std::thread watcher([&application, signals] {
+        int received = 0;
+        if (sigwait(&signals, &received) != 0) {
+            return;
+        }
+        application.interrupt();
+        const auto deadline = std::chrono::steady_clock::now() + kInterruptDeadline;
+        while (!gFinished.load() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!gFinished.load()) {
+            std::_Exit(CliApplication::kInterrupted);
+        }
+    });
+    watcher.detach();
+
+    const int status = application.run();
+    gFinished = true;
+    std::fflush(realOut);
+    std::fflush(stderr);
+    // The watcher may still sit in sigwait; nothing of it needs to outlive us.
+    std::_Exit(status);
+}

@@ -1,0 +1,147 @@
+// The command line's parts that need no process: arguments, texts, the choice by the dialog's
+// rules, the plan.
+
+#include "cli/CliOptions.hpp"
+#include "cli/CliTexts.hpp"
+#include "cli/OptionsSelectionPresenter.hpp"
+#include "cli/UpdatePlan.hpp"
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::variant<CliOptions, CliUsageError> parse(std::vector<std::string> args) {
+    return CliArguments::parse(args);
+}
+
+TEST(CliArgumentsTest, UpdateWithCountriesAndExclusions) {
+    const auto parsed = parse({"--device", "sim:p.json", "update", "--countries", "A,B C",
+                               "--exclude-strelka", "--yes", "--no-pauses", "--json"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed));
+    const auto& options = std::get<CliOptions>(parsed);
+    EXPECT_EQ(options.command, CliCommand::Update);
+    EXPECT_EQ(options.device, "p.json");
+    EXPECT_EQ(options.countries, (std::vector<std::string>{"A", "B C"}));
+    EXPECT_TRUE(options.excludeStrelka);
+    EXPECT_FALSE(options.excludeFake);
+    EXPECT_TRUE(options.yes && options.noPauses && options.json);
+}
+
+TEST(CliArgumentsTest, RefusesWhatDoesNotFit) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--no-pauses", "info"},
+             {"--dump-memory", "d", "info"},
+             {"update", "--yes"},
+             {"info", "--countries", "A"},
+             {"countries", "--yes"},
+             {"--wait", "-1", "info"},
+             {"--wait", "soon", "info"},
+             {"--lang", "de", "info"},
+             {"--device", "serial", "info"},
+             {"info", "check"},
+             {"--frobnicate", "info"},
+             {},
+         }) {
+        EXPECT_TRUE(std::holds_alternative<CliUsageError>(parse(args)))
+            << (args.empty() ? std::string("(none)") : args.front());
+    }
+}
+
+TEST(CliArgumentsTest, DemoIsSimulatedSoNoPausesAreAllowed) {
+    const auto parsed = parse({"--demo", "--no-pauses", "info"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed));
+    EXPECT_TRUE(std::get<CliOptions>(parsed).simulated());
+}
+
+TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
+    for (const auto language : {CliLanguage::English, CliLanguage::Russian}) {
+        const TableLocalizer texts(CliTexts::table(language));
+        for (const char* key : CliTexts::flowKeys()) {
+            if (std::string_view(key) == "str_empty") {
+                EXPECT_EQ(texts.L(key), "");
+            } else {
+                EXPECT_FALSE(texts.L(key).empty()) << key;
+            }
+        }
+    }
+    EXPECT_NE(TableLocalizer(CliTexts::table(CliLanguage::English)).L("str_download_fail"),
+              TableLocalizer(CliTexts::table(CliLanguage::Russian)).L("str_download_fail"));
+}
+
+SelectionDBViewController dialogOf(std::vector<std::string> names, std::vector<std::string> cams,
+                                   std::vector<std::string> strelka,
+                                   std::vector<std::string> fake) {
+    SelectionDBViewController dialog;
+    const auto n = static_cast<std::uint32_t>(names.size());
+    dialog.setDataValue(std::make_shared<const TextList>(std::move(names)),
+                        std::make_shared<const TextList>(std::move(cams)),
+                        std::make_shared<const TextList>(std::move(strelka)),
+                        std::make_shared<const TextList>(std::move(fake)), n);
+    dialog.viewDidLoad();
+    return dialog;
+}
+
+CliOptions choosing(std::vector<std::string> countries, bool strelka = false, bool fake = false) {
+    CliOptions options;
+    options.command = CliCommand::Update;
+    options.countries = std::move(countries);
+    options.excludeStrelka = strelka;
+    options.excludeFake = fake;
+    return options;
+}
+
+TEST(OptionsSelectionTest, OverTheLimitIsRefusedNotTrimmed) {
+    auto dialog = dialogOf({"A", "B"}, {"100", "9250"}, {"30", "0"}, {"10", "0"});
+    const auto why = OptionsSelectionPresenter::choose(dialog, choosing({"A", "B"}));
+    ASSERT_TRUE(why.has_value());
+    EXPECT_NE(why->find("9350"), std::string::npos) << *why;
+    EXPECT_NE(why->find("9300"), std::string::npos) << *why;
+    EXPECT_EQ(dialog.arOptions_Check()[1], "NO");
+}
+
+TEST(OptionsSelectionTest, ExclusionsCountBeforeTheClicks) {
+    // 9250 + 100 - 30 - 10 = 9310: still over.
+    auto over = dialogOf({"A", "B"}, {"100", "9250"}, {"30", "0"}, {"10", "0"});
+    EXPECT_TRUE(OptionsSelectionPresenter::choose(over, choosing({"A", "B"}, true, true)));
+    auto within = dialogOf({"A", "B"}, {"100", "9200"}, {"30", "0"}, {"10", "0"});
+    EXPECT_FALSE(OptionsSelectionPresenter::choose(within, choosing({"A", "B"}, true, true)));
+    EXPECT_EQ(within.total_selected_db_num(), 9260U);
+    EXPECT_TRUE(within.CheckBox_StrelkaOn() && within.CheckBox_FakeOn());
+}
+
+TEST(OptionsSelectionTest, UnknownNamesAndEmptyChoices) {
+    auto dialog = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
+    const auto unknown = OptionsSelectionPresenter::choose(dialog, choosing({"Atlantis"}));
+    ASSERT_TRUE(unknown.has_value());
+    EXPECT_NE(unknown->find("'Atlantis'"), std::string::npos);
+    auto empty = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
+    EXPECT_TRUE(OptionsSelectionPresenter::choose(empty, choosing({"latvija"})).has_value());
+    auto caseless = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
+    EXPECT_FALSE(OptionsSelectionPresenter::choose(caseless, choosing({"EESTI"})).has_value());
+    EXPECT_EQ(caseless.arOptions_Check()[0], "YES");
+}
+
+TEST(UpdatePlanTest, StagesFromTheRecord) {
+    ConnectedTargetInfo record;
+    record.setConnectedDevice_Enable_RD_Firmware(1);
+    record.setConnectedDevice_Enable_DATABASE_Firmware(1);
+    record.setInfo_RD_App_StartAddress(0x08003000);
+    record.setInfo_RD_App_PageSize(0x400);
+    record.setInfo_RD_Binary_Cut_StartAddress(0x3000);
+    record.setInfo_RD_Binary_Cut_EndAddress(0x3401); // one byte into a second page
+    record.setInfo_GPS_App_PageSize(0x800);
+    record.setIsIncludeStar(1);
+    record.setInfo_DataBase_PageSize(0x1000);
+    const auto plan = UpdatePlan::fromRecord(record, 1000);
+    ASSERT_EQ(plan.stages().size(), 3U);
+    EXPECT_EQ(plan.stages()[0].name, "RD");
+    EXPECT_EQ(plan.stages()[0].pages, 2U);
+    EXPECT_EQ(plan.stages()[1].selector, 1U);
+    EXPECT_EQ(plan.stages()[2].imageBytes, 10004U);
+    EXPECT_EQ(plan.stages()[2].pages, 3U);
+    EXPECT_EQ(plan.stages()[2].blocks.size(), 2U);
+}
+
+} // namespace

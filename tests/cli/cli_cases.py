@@ -1,0 +1,369 @@
+#!/usr/bin/env python3
+"""Runs detector-updater-cli as a user would, against detector-update-server on a free loopback
+port and virtual detectors, and checks what it printed, its exit status, its JSON result, its
+trace and the detector memory it dumped.
+
+usage: cli_cases.py CASE --cli BIN --server BIN --catalog DIR --profiles DIR
+"""
+
+import argparse
+import json
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+RD_START, RD_END = 0x08003000, 0x08007000
+GPS_START, GPS_END = 0x0800C000, 0x0800E000
+IMAGE_BASE = 0x08000000
+DB_HEADER = 0x0801FF00
+RD_VERIFY = 0x08001C00
+LIMIT = 9300
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def parse_intel_hex(path):
+    """{address: byte} of an Intel HEX file; every record's checksum must hold."""
+    memory = {}
+    upper = 0
+    ended = False
+    with open(path, encoding="ascii") as f:
+        for number, line in enumerate(f, 1):
+            line = line.strip()
+            if not line:
+                continue
+            check(line.startswith(":"), "%s:%d does not start with ':'" % (path, number))
+            raw = bytes.fromhex(line[1:])
+            check(sum(raw) & 0xFF == 0, "%s:%d bad checksum" % (path, number))
+            count, offset, kind = raw[0], (raw[1] << 8) | raw[2], raw[3]
+            data = raw[4:4 + count]
+            check(len(data) == count, "%s:%d short record" % (path, number))
+            if kind == 0:
+                for i, b in enumerate(data):
+                    memory[upper + offset + i] = b
+            elif kind == 4:
+                upper = ((data[0] << 8) | data[1]) << 16
+            elif kind == 1:
+                ended = True
+    check(ended, "%s has no end-of-file record" % path)
+    return memory
+
+
+def read(memory, address, length):
+    return bytes(memory.get(address + i, 0xFF) for i in range(length))
+
+
+class Server:
+    """detector-update-server on a free port of 127.0.0.1."""
+
+    def __init__(self, binary, catalog, faults=()):
+        self.log = tempfile.NamedTemporaryFile(prefix="cli-server-", suffix=".log", delete=False)
+        args = [binary, "--catalog", catalog, "--port", "0", "--log", self.log.name]
+        for fault in faults:
+            args += ["--fault", fault]
+        self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        found = re.search(r"at (http://127\.0\.0\.1:\d+)", line)
+        check(found, "the server did not say where it listens: %r" % line)
+        self.url = found.group(1)
+
+    def requests(self):
+        with open(self.log.name, encoding="utf-8") as f:
+            return f.read()
+
+    def close(self):
+        self.process.send_signal(signal.SIGINT)
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+        os.unlink(self.log.name)
+
+
+class Case:
+    def __init__(self, args):
+        self.args = args
+        self.work = tempfile.mkdtemp(prefix="cli-case-")
+        self.server = None
+
+    def profile(self, name="signature-5810e.json", faults=None):
+        path = os.path.join(self.args.profiles, name)
+        if faults is None:
+            return path
+        with open(path, encoding="utf-8") as f:
+            profile = json.load(f)
+        profile["faults"] = faults
+        made = os.path.join(self.work, "profile.json")
+        with open(made, "w", encoding="utf-8") as f:
+            json.dump(profile, f)
+        return made
+
+    def start_server(self, faults=()):
+        self.server = Server(self.args.server, self.args.catalog, faults)
+        return self.server
+
+    def run(self, *cli_args, stdin_text=None, server=True, timeout=60):
+        args = [self.args.cli]
+        if server:
+            if self.server is None:
+                self.start_server()
+            args += ["--server", self.server.url, "--probe-url", self.server.url + "/"]
+        args += list(cli_args)
+        env = dict(os.environ, LANG="C", NO_COLOR="1")
+        done = subprocess.run(args, input=stdin_text if stdin_text is not None else "",
+                              capture_output=True, text=True, timeout=timeout, env=env)
+        print("$ " + " ".join(args))
+        print("status %d\n--- stdout\n%s--- stderr\n%s---" % (done.returncode, done.stdout,
+                                                           done.stderr))
+        return done
+
+    def json_result(self, done):
+        try:
+            return json.loads(done.stdout)
+        except ValueError as error:
+            raise Failure("stdout is not one JSON object: %s" % error)
+
+    def trace_writes(self, trace):
+        with open(trace, encoding="utf-8") as f:
+            return [line for line in f if " write sel=" in line]
+
+    def camera_count(self, countries):
+        counts = {}
+        with open(os.path.join(self.args.catalog, "cameras.csv"), encoding="utf-8") as f:
+            next(f)
+            for line in f:
+                name = line.rstrip("\n").split(",")[6]
+                counts[name] = counts.get(name, 0) + 1
+        return sum(counts[c] for c in countries), counts
+
+    def image(self, kind):
+        with open(os.path.join(self.args.catalog, "firmware", "5810_SIGNATUREE", kind + ".bin"),
+                  "rb") as f:
+            return f.read()
+
+    def close(self):
+        if self.server is not None:
+            self.server.close()
+
+
+def case_update_writes_images(c):
+    dump = os.path.join(c.work, "dump")
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--dump-memory", dump,
+                 "--trace", trace, "--json", "update", "--countries", "Latvija,Eesti", "--yes")
+    check(done.returncode == 0, "update did not complete")
+    result = c.json_result(done)
+    check(result["status"] == "complete" and result["exitCode"] == 0, "status in JSON")
+    check(result["command"] == "update", "command in JSON")
+    check(result["panelState"] == "COMPLETE", "panel state COMPLETE")
+    check(result["device"]["keyword"] == "5810_SIGNATUREE", "device keyword")
+    check(result["selection"]["countries"] == ["Latvija", "Eesti"], "chosen countries")
+    expected, _ = c.camera_count(["Latvija", "Eesti"])
+    check(result["selection"]["records"] == expected, "record count %d" % expected)
+    check("COMPLETE" in done.stderr, "COMPLETE shown")
+    check(sorted(result["memoryDump"]) == [os.path.join(dump, "selector0.hex"),
+                                           os.path.join(dump, "selector1.hex")], "dump files")
+
+    sel0 = parse_intel_hex(os.path.join(dump, "selector0.hex"))
+    sel1 = parse_intel_hex(os.path.join(dump, "selector1.hex"))
+    rd, gps = c.image("rd"), c.image("gps")
+    check(read(sel1, RD_START, RD_END - RD_START) == rd[RD_START - IMAGE_BASE:],
+          "the RD application in selector 1 is the RD image")
+    check(read(sel0, GPS_START, GPS_END - GPS_START) == gps[GPS_START - IMAGE_BASE:],
+          "the GPS application in selector 0 is the GPS image")
+    lo, hi = expected & 0xFF, (expected >> 8) & 0xFF
+    check(read(sel0, DB_HEADER, 4) == bytes([lo, hi, lo ^ 0xFF, hi ^ 0xFF]),
+          "database header block")
+    check(read(sel0, DB_HEADER + 4, 252) == bytes(252), "header block zeros")
+    check(read(sel1, RD_VERIFY, 40) == b"BLOCKMARK+ZLM_CO:ALPHA&BRAVO&DELTA.2012~",
+          "RD verify block")
+    db_pages = (10 * expected + 0xFFF) // 0x1000
+    rd_pages, gps_pages = (RD_END - RD_START) // 0x400, (GPS_END - GPS_START) // 0x100
+    check(len(c.trace_writes(trace)) == rd_pages + gps_pages + db_pages + 3,
+          "the trace holds every page write and the three blocks")
+    check("/qvt_database/finish/" in c.server.requests(), "finish request sent")
+
+
+def case_check_writes_nothing(c):
+    dump = os.path.join(c.work, "dump")
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace,
+                 "--dump-memory", dump, "--json", "check", "--countries", "Latvija")
+    check(done.returncode == 0, "check succeeded")
+    result = c.json_result(done)
+    stages = {s["stage"]: s for s in result["plan"]["stages"]}
+    check(sorted(stages) == ["DB", "GPS", "RD"], "three stages")
+    records, _ = c.camera_count(["Latvija"])
+    check(stages["DB"]["imageBytes"] == 4 + 10 * records, "database size from the choice")
+    check(stages["RD"]["address"] == RD_START and stages["RD"]["selector"] == 1, "RD stage")
+    check(stages["RD"]["pages"] == (RD_END - RD_START) // 0x400, "RD pages")
+    check(stages["GPS"]["pages"] == (GPS_END - GPS_START) // 0x100, "GPS pages")
+    check(result["plan"]["rdVersion"] != "", "new RD version text")
+    check(c.trace_writes(trace) == [], "no write in the trace")
+    sel0 = parse_intel_hex(os.path.join(dump, "selector0.hex"))
+    check(read(sel0, GPS_START, 64) == b"\xff" * 64, "GPS area untouched")
+    check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
+
+
+def case_unknown_country(c):
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace,
+                 "update", "--countries", "Latvija,Atlantis", "--yes")
+    check(done.returncode == 1, "status 1")
+    check("unknown country: 'Atlantis'" in done.stdout, "names the unknown country")
+    check(c.trace_writes(trace) == [], "device untouched")
+
+
+def case_over_limit(c):
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace, "--json",
+                 "update", "--countries", "all", "--yes")
+    check(done.returncode == 1, "status 1")
+    result = c.json_result(done)
+    check("at most 9300" in result["message"], "the message names the limit")
+    _, counts = c.camera_count([])
+    check(str(sum(counts.values())) in result["message"], "the message names the total")
+    check(c.trace_writes(trace) == [], "device untouched")
+
+
+def case_exclusions_within_limit(c):
+    # Every country but one is over the limit; the exclusions are applied before the clicks.
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--json", "check",
+                 "--countries", "Россия,Україна", "--exclude-strelka", "--exclude-fake")
+    check(done.returncode == 0, "check succeeded")
+    result = c.json_result(done)
+    db = [s for s in result["plan"]["stages"] if s["stage"] == "DB"][0]
+    total, _ = c.camera_count(["Россия", "Україна"])
+    check(4 < db["imageBytes"] < 4 + 10 * total, "fewer records without Strelka and Fake")
+
+
+def case_declined(c):
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace, "update",
+                 "--countries", "Eesti", stdin_text="n\n")
+    check(done.returncode == 1, "status 1")
+    check("Write this to the detector?" in done.stdout, "asked")
+    check("RD" in done.stdout and "pages" in done.stdout, "the plan was shown")
+    check(c.trace_writes(trace) == [], "device untouched")
+
+
+def case_gps_failure(c):
+    profile = c.profile(faults=[{"kind": "corrupt-read", "selector": 0, "address": "0x0800C810"}])
+    done = c.run("--device", "sim:" + profile, "--no-pauses", "--json", "update", "--countries",
+                 "Eesti", "--yes")
+    check(done.returncode == 1, "status 1")
+    result = c.json_result(done)
+    check(result["lowerText"] == "GPS Firmware Error", "the window's error text")
+    check(result["panelState"] == "FAIL", "FAIL")
+    check("FAIL\n" in done.stderr and "GPS Firmware Error" in done.stderr, "shown")
+    check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
+
+
+def case_database_error(c):
+    c.start_server(faults=["404:/qvt_database"])
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "countries")
+    check(done.returncode == 1, "status 1")
+    check("Error_Code_401/ " in done.stdout, "Error_Code_401 shown")
+
+
+def case_countries(c):
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--json", "countries")
+    check(done.returncode == 0, "status 0")
+    result = c.json_result(done)
+    _, counts = c.camera_count([])
+    check({e["name"]: int(e["cameras"]) for e in result["countries"]} == counts,
+          "every country with its camera count")
+    check(all(int(e["strelka"]) > 0 and int(e["fake"]) > 0 for e in result["countries"]),
+          "Strelka and Fake counts")
+
+
+def case_info_russian(c):
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--lang", "ru", "info")
+    check(done.returncode == 0, "status 0")
+    check("5810_SIGNATUREE" in done.stdout and "5810 SIGNATURE" in done.stdout, "keyword and name")
+    check("Поиск детектора" in done.stdout, "Russian texts")
+
+
+def case_no_pauses_needs_sim(c):
+    done = c.run("--no-pauses", "info", server=False)
+    check(done.returncode == 2, "usage status 2")
+    check("--no-pauses" in done.stderr, "says why")
+    done = c.run("--dump-memory", c.work, "info", server=False)
+    check(done.returncode == 2, "--dump-memory without sim: status 2")
+    done = c.run("update", "--yes", server=False)
+    check(done.returncode == 2, "update without --countries: status 2")
+    done = c.run("frobnicate", server=False)
+    check(done.returncode == 2, "unknown command: status 2")
+
+
+def case_wait_no_device(c):
+    busy = c.profile(faults=[{"kind": "refuse-interface"}])
+    done = c.run("--device", "sim:" + busy, "--wait", "0.5", "--json", "info")
+    check(done.returncode == 3, "status 3")
+    check(c.json_result(done)["status"] == "no-device", "no-device in JSON")
+
+
+def case_interrupt_while_waiting(c):
+    busy = c.profile(faults=[{"kind": "refuse-interface"}])
+    c.start_server()
+    args = [c.args.cli, "--server", c.server.url, "--device", "sim:" + busy, "info"]
+    process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    line = process.stdout.readline()
+    while line and "Searching" not in line:
+        line = process.stdout.readline()
+    check("Searching" in line, "waiting for the device")
+    time.sleep(0.3)
+    check(process.poll() is None, "still waiting")
+    process.send_signal(signal.SIGINT)
+    # Generous: the process must be gone when we look after a few seconds.
+    time.sleep(3)
+    status = process.poll()
+    if status is None:
+        process.kill()
+    process.communicate()
+    check(status == 130, "ended with 130 after Ctrl-C (got %r)" % status)
+
+
+def case_demo(c):
+    done = c.run("--demo", "--no-pauses", "update", "--countries", "Latvija,Eesti", "--yes",
+                 server=False)
+    check(done.returncode == 0, "the demo completes")
+    check("COMPLETE" in done.stdout, "COMPLETE shown")
+
+
+CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--server", required=True)
+    parser.add_argument("--catalog", required=True)
+    parser.add_argument("--profiles", required=True)
+    args = parser.parse_args()
+    case = Case(args)
+    try:
+        CASES[args.case](case)
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        return 1
+    finally:
+        case.close()
+    print("PASSED")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
