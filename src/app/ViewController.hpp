@@ -16,9 +16,11 @@
 #include "server/WebServer_GetFirmware.hpp"
 #include "usb/MassStorageController.hpp"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -43,9 +45,27 @@ public:
         std::function<std::unique_ptr<MassStorageController>()> makeLink;
         // The server every client of this controller talks to.
         server::ServerAccess server;
-        // Told on the UI thread when a sequence has ended (after its last window change).
+        // Told on the UI thread when a sequence has ended (after its last window change). A
+        // sequence that was stopped is not told: the dispatcher may be gone by then.
         std::function<void(bool downloadSequence, Outcome outcome)> onSequenceEnded;
+        // requestStop() requests a stop on this source; give the sleeping Pacer its token so
+        // that pauses end at once.
+        std::stop_source stop{};
+        // The system log: receives the "EE <name> , <reason> " line of an unexpected failure in
+        // the connect sequence. Empty: standard error.
+        std::function<void(const std::string& line)> log{};
     };
+
+    // Fixed device addresses of the download sequence.
+    static constexpr std::uint32_t kRdVerifyBlockAddress = 0x08001C00;
+    static constexpr std::uint32_t kRdVerifyBlockLength = 1024;
+    static constexpr std::uint32_t kDatabaseHeaderAddress = 0x0801FF00;
+    static constexpr std::uint32_t kDatabaseHeaderLength = 256;
+    static constexpr std::uint32_t kGpsVerifyBlockLength = 256;
+    static constexpr std::uint32_t kMaxPageSize = 4096;
+    // Pause between two polls of the device connection; waiting never spins.
+    static constexpr double kDevicePollSeconds = 0.2;
+    static constexpr const char* kFinishPath = "/qvt_database/finish/%@m";
 
     explicit ViewController(Dependencies dependencies);
     ViewController(const ViewController&) = delete;
@@ -80,6 +100,18 @@ public:
     bool downloadToDevice(const Bytes& image, std::uint32_t startAddress, std::uint32_t pageSize,
                           std::uint32_t memorySelector, std::uint32_t cutStart,
                           std::uint32_t cutEnd);
+    // The same on a given link, for the front ends' and tests' own use of the write loop.
+    bool downloadToDevice(MassStorageController& link, const Bytes& image,
+                          std::uint32_t startAddress, std::uint32_t pageSize,
+                          std::uint32_t memorySelector, std::uint32_t cutStart,
+                          std::uint32_t cutEnd);
+
+    // A verify block of `length` bytes: the text's bytes, then 0xFF.
+    static Bytes verifyBlock(const std::string& text, std::uint32_t length);
+    // The 256-byte database header: the low 16 bits of the image's record count, least
+    // significant byte first, then their complement, then zeros. Empty for an image of fewer
+    // than four bytes.
+    static Bytes databaseHeaderBlock(const Bytes& image);
 
     // Quitting: ends any wait (device, pause, request) so the workers return promptly. Nothing
     // is written to the device after this. Safe from any thread.
@@ -89,6 +121,7 @@ public:
     // Joins the workers that were started (tests and the command line).
     void waitForWorkers();
 
+    // Running until the sequence has ended (also before it was started).
     [[nodiscard]] Outcome connectOutcome() const;
     [[nodiscard]] Outcome downloadOutcome() const;
 
@@ -96,4 +129,59 @@ public:
     [[nodiscard]] std::shared_ptr<ConnectedTargetInfo> connectedTargetInfo() const;
     [[nodiscard]] MassStorageController* massStorageController() const;
     [[nodiscard]] WebServer_GetDataBase* webServer_GetDataBase() const;
+    [[nodiscard]] ConnectedTargetInit* connectedTargetInit() const;
+
+private:
+    class Delegate;
+
+    Outcome runConnectSequence();
+    Outcome connectFailedUnexpectedly(const std::string& name, const std::string& reason);
+    Outcome runDownloadSequence();
+    // One download stage: its upper text and "0 %", then `body`; the stage's error text when it
+    // failed, then the stage's pause. False once a stop was requested.
+    bool runStage(const char* upperKey, const char* errorText, ConnectedTargetInfo& record,
+                  bool& flag, const std::function<bool()>& body);
+    bool writeBlock(MassStorageController& link, std::uint8_t selector, std::uint32_t address,
+                    const Bytes& block);
+    void finishSequence(bool downloadSequence, Outcome outcome);
+    // A window change through the dispatcher; none once a stop was requested.
+    void ui(const std::function<void()>& change);
+    void post(int progress);
+    // A fixed pause; false when the application is stopping.
+    bool pause(double seconds);
+    [[nodiscard]] bool stopping() const { return m_stop.stop_requested(); }
+    [[nodiscard]] std::string L(const char* key) const;
+    void startWorker(std::thread& worker, void (ViewController::*body)());
+
+    MainWindowModel& m_window;
+    UiDispatcher& m_dispatcher;
+    Pacer& m_pacer;
+    const Localizer& m_localizer;
+    SelectionPresenter& m_presenter;
+    std::function<std::unique_ptr<MassStorageController>()> m_makeLink;
+    server::ServerAccess m_server;
+    std::function<void(bool, Outcome)> m_onSequenceEnded;
+    std::stop_source m_stop;
+    std::function<void(const std::string&)> m_log;
+
+    // Guards the members below that requestStop() and the accessors read from other threads.
+    mutable std::mutex m_mutex;
+    std::unique_ptr<MassStorageController> m_massStorageController;
+    std::shared_ptr<ConnectedTargetInfo> m_connectedTargetInfo;
+    std::unique_ptr<ConnectedTargetInit> m_connectedTargetInit;
+    std::unique_ptr<WebServer_CheckInternet> m_webServer_CheckInternet;
+    std::unique_ptr<WebServer_GetDeviceInfo> m_webServer_GetDeviceInfo;
+    std::unique_ptr<WebServer_GetDataBase> m_webServer_GetDataBase;
+    std::unique_ptr<WebServer_GetFirmware> m_webServer_GetFirmware;
+    std::unique_ptr<WebServer_CheckVersion> m_webServer_CheckVersion;
+    std::thread m_connectThread;
+    std::thread m_downloadThread;
+    bool m_connectStarted = false;
+    bool m_downloadStarted = false;
+
+    std::atomic<Outcome> m_connectOutcome{Outcome::Running};
+    std::atomic<Outcome> m_downloadOutcome{Outcome::Running};
+    std::atomic<bool> m_writing{false};
+    // The dialog's delegate; it forwards the answer to this controller while it lives.
+    std::shared_ptr<Delegate> m_delegate;
 };

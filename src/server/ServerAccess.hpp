@@ -40,6 +40,8 @@ public:
     [[nodiscard]] HttpResult probe() const;
 
     [[nodiscard]] const ServerSettings& settings() const { return m_settings; }
+    // The client the requests go through, so its owner can stop requests in flight.
+    [[nodiscard]] const std::shared_ptr<HttpClient>& client() const { return m_client; }
 
 private:
     std::shared_ptr<HttpClient> m_client;
