@@ -1,6 +1,7 @@
 #include "gui/UpdaterSession.hpp"
 
 #include "app/SleepingPacer.hpp"
+#include "server/CurlHttpClient.hpp"
 #include "server/ServerSettings.hpp"
 
 #include <QCoreApplication>
@@ -57,14 +58,16 @@ bool UpdaterSession::start(QString& error) {
         .localizer = m_localizer,
         .presenter = m_presenter,
         .makeLink = std::move(makeLink),
-        .server = server::ServerAccess(),
+        // A client of its own: stopping it on quit must not stop other sessions' requests.
+        .server = server::ServerAccess(std::make_shared<server::CurlHttpClient>(),
+                                       server::ServerSettings::current()),
         .onSequenceEnded =
             [this](bool downloadSequence, ViewController::Outcome outcome) {
                 if (m_sequenceListener) {
                     m_sequenceListener(downloadSequence, outcome);
                 }
             },
-        // STOP_FIELD
+        .stop = m_stop,
     });
     m_window->setActions([this] { connectPressed(); },
                          [this] { m_controller->btn_DownloadStart(); });

@@ -5,7 +5,6 @@
 #include "gui/QtLocalizer.hpp"
 #include "gui/ScreenshotTour.hpp"
 #include "gui/UpdaterSession.hpp"
-#include "server/ServerAccess.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -86,8 +85,8 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     const int status = QApplication::exec();
 
-    // Requests in flight end at once; then the workers get the deadline to return.
-    server::ServerAccess::processClient()->stop();
+    // Requests in flight end at once (the controller stops its client); then the workers get
+    // the deadline to return.
     if (!session->shutdown(kQuitDeadline)) {
         std::fflush(stdout);
         std::_Exit(status);
