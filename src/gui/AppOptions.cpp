@@ -29,8 +29,7 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
                                   QStringLiteral("LANG"));
     QCommandLineOption shots(QStringLiteral("screenshot-dir"), QString(), QStringLiteral("DIR"));
     shots.setFlags(QCommandLineOption::HiddenFromHelp);
-    QCommandLineOption shotRun(QStringLiteral("screenshot-run"), QString(),
-                               QStringLiteral("RUN"));
+    QCommandLineOption shotRun(QStringLiteral("screenshot-run"), QString(), QStringLiteral("RUN"));
     shotRun.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({help, demo, profile, server, probe, lang, shots, shotRun});
 
@@ -66,7 +65,8 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
         options.demo = true;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
+        error =
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
         return std::nullopt;
     }
     return options;

@@ -8,7 +8,6 @@
 #include "usb/MassStorageController.hpp"
 
 #include <QString>
-
 #include <memory>
 
 class DemoEnvironment {

@@ -11,7 +11,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -48,7 +47,8 @@ void keepPlace(QWidget* widget) {
 } // namespace
 
 MainWindow::MainWindow(MainWindowModel& model, QWidget* parent)
-    : QMainWindow(parent), m_model(model) {
+    : QMainWindow(parent)
+    , m_model(model) {
     build();
     renderAll();
     m_model.setListener([this](const ElementChange& change) {
@@ -181,9 +181,8 @@ void MainWindow::build() {
         }
     });
     // No step reads the option, but a click must not let the box drift from the model.
-    connect(m_checkbox_gui_audio, &QCheckBox::toggled, this, [this](bool on) {
-        m_model.setTicked(Element::checkbox_gui_audio, on);
-    });
+    connect(m_checkbox_gui_audio, &QCheckBox::toggled, this,
+            [this](bool on) { m_model.setTicked(Element::checkbox_gui_audio, on); });
 }
 
 void MainWindow::setActions(std::function<void()> onConnect, std::function<void()> onDownload) {
@@ -208,17 +207,13 @@ void MainWindow::setQVTDB(const std::string& text) { m_model.setQVTDB(text); }
 
 QWidget* MainWindow::widget(Element element) const { return m_widgets[indexOf(element)]; }
 
-QLabel* MainWindow::label(Element element) const {
-    return qobject_cast<QLabel*>(widget(element));
-}
+QLabel* MainWindow::label(Element element) const { return qobject_cast<QLabel*>(widget(element)); }
 
 QColor MainWindow::textColour(Element element) const {
     return widget(element)->palette().color(QPalette::WindowText);
 }
 
-QColor MainWindow::backgroundColour() const {
-    return m_central->palette().color(QPalette::Window);
-}
+QColor MainWindow::backgroundColour() const { return m_central->palette().color(QPalette::Window); }
 
 QColor MainWindow::toQColor(Colour colour) {
     switch (colour) {
@@ -284,9 +279,9 @@ void MainWindow::apply(const ElementChange& change) {
 void MainWindow::renderAll() {
     for (const Element element : allElements()) {
         const ElementState& state = m_model.state(element);
-        for (const Property property : {Property::Hidden, Property::Enabled, Property::Ticked,
-                                        Property::Animating, Property::Text,
-                                        Property::TextColour, Property::Value}) {
+        for (const Property property :
+             {Property::Hidden, Property::Enabled, Property::Ticked, Property::Animating,
+              Property::Text, Property::TextColour, Property::Value}) {
             if (property == Property::TextColour && kindOf(element) != ElementKind::TextLine) {
                 continue;
             }

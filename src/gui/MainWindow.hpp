@@ -7,7 +7,6 @@
 
 #include <QColor>
 #include <QMainWindow>
-
 #include <array>
 #include <functional>
 

@@ -4,7 +4,6 @@
 #include "app/Localizer.hpp"
 
 #include <QString>
-
 #include <string>
 #include <string_view>
 

@@ -3,10 +3,10 @@
 #include "gui/SelectionDialog.hpp"
 
 #include <QWidget>
-
 #include <utility>
 
-QtSelectionPresenter::QtSelectionPresenter(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
+QtSelectionPresenter::QtSelectionPresenter(QWidget* mainWindow)
+    : m_mainWindow(mainWindow) {}
 
 void QtSelectionPresenter::setShownListener(std::function<void(SelectionDialog*)> listener) {
     m_shown = std::move(listener);

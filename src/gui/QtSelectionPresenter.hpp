@@ -4,7 +4,6 @@
 #include "app/SelectionPresenter.hpp"
 
 #include <QPointer>
-
 #include <functional>
 
 class QWidget;

@@ -3,10 +3,10 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
-
 #include <utility>
 
-QtUiDispatcher::QtUiDispatcher(QObject* ui) : m_ui(ui) {}
+QtUiDispatcher::QtUiDispatcher(QObject* ui)
+    : m_ui(ui) {}
 
 void QtUiDispatcher::runAndWait(std::function<void()> fn) {
     QObject* ui = m_ui.data();

@@ -4,7 +4,6 @@
 #include "app/UiDispatcher.hpp"
 
 #include <QPointer>
-
 #include <atomic>
 #include <functional>
 

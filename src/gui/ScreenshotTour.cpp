@@ -9,14 +9,13 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
-
 #include <utility>
 
 namespace {
 
 constexpr int kTitleBar = 28;
-// The demo catalog's GPS image starts here; a bad read-back there fails the GPS stage.
-constexpr std::uint32_t kGpsStart = 0x08004000;
+// Inside the first image the demo writes (the radar firmware): a bad read-back there fails it.
+constexpr std::uint32_t kFaultAddress = 0x08004000;
 // Rows the tour ticks in the dialog: a few countries, well inside the record limit.
 constexpr int kRowsToChoose = 4;
 
@@ -24,8 +23,10 @@ constexpr int kRowsToChoose = 4;
 
 ScreenshotTour::ScreenshotTour(UpdaterSession& session, QString folder, QString prefix,
                                bool failRun)
-    : m_session(session), m_folder(std::move(folder)), m_prefix(std::move(prefix)),
-      m_failRun(failRun) {}
+    : m_session(session)
+    , m_folder(std::move(folder))
+    , m_prefix(std::move(prefix))
+    , m_failRun(failRun) {}
 
 QImage ScreenshotTour::framed(QWidget& window) {
     const QPixmap contents = window.grab();
@@ -98,8 +99,7 @@ bool ScreenshotTour::run(QString& error) {
         // Half-way through an image, with the panel in the writing colour.
         if (m_failRun || m_downloadingSaved || change.element != Element::progressbar_download ||
             change.state.value < 40.0 ||
-            m_session.model().state(Element::txt_device_gps_version).textColour !=
-                Colour::Yellow) {
+            m_session.model().state(Element::txt_device_gps_version).textColour != Colour::Yellow) {
             return;
         }
         m_downloadingSaved = true;
@@ -142,7 +142,7 @@ bool ScreenshotTour::run(QString& error) {
 
     if (m_failRun) {
         sim::Fault fault = sim::Fault::make(sim::FaultKind::CorruptRead, sim::Operation::Read);
-        fault.address = kGpsStart;
+        fault.address = kFaultAddress;
         s.demo()->detector()->addFault(fault);
     }
 

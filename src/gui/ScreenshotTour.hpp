@@ -10,7 +10,7 @@
 class QWidget;
 
 // The success run saves initial, searching, connected, selection, downloading and complete;
-// the fail run (a read-back fault in the GPS image) saves fail. Files are
+// the fail run (a read-back fault in the first image written) saves fail. Files are
 // <dir>/<prefix>NN-<state>.png.
 class ScreenshotTour {
 public:

@@ -8,7 +8,6 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -23,9 +22,9 @@ QString columnId(std::string_view id) {
 
 } // namespace
 
-SelectionDialog::SelectionDialog(std::shared_ptr<SelectionDBViewController> model,
-                                 QWidget* parent)
-    : QDialog(parent), m_model(std::move(model)) {
+SelectionDialog::SelectionDialog(std::shared_ptr<SelectionDBViewController> model, QWidget* parent)
+    : QDialog(parent)
+    , m_model(std::move(model)) {
     build();
     m_model->setListener([this](DialogPart part) { render(part); });
     if (m_model->title().empty()) {
@@ -147,8 +146,8 @@ void SelectionDialog::fillTable() {
     m_tty->setRowCount(static_cast<int>(rows));
     for (std::uint32_t row = 0; row < rows; ++row) {
         const auto r = static_cast<int>(row);
-        const QString name =
-            fromStd(m_model->tableView_viewForTableColumn_row(SelectionDBViewController::kCityColumn, row));
+        const QString name = fromStd(
+            m_model->tableView_viewForTableColumn_row(SelectionDBViewController::kCityColumn, row));
         const QString check = fromStd(m_model->tableView_viewForTableColumn_row(
             SelectionDBViewController::kCheckColumn, row));
         const QString count = row < m_model->locCountrySpeedCamNumArray().size()
@@ -164,9 +163,9 @@ void SelectionDialog::fillTable() {
             }
             item->setText(texts[static_cast<std::size_t>(column)]);
         }
-        m_tty->item(r, kCheckColumn)->setForeground(check == QLatin1String("YES")
-                                                        ? QColor(52, 217, 89)
-                                                        : QColor(170, 170, 170));
+        m_tty->item(r, kCheckColumn)
+            ->setForeground(check == QLatin1String("YES") ? QColor(52, 217, 89)
+                                                          : QColor(170, 170, 170));
         m_tty->item(r, kCountColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
 }

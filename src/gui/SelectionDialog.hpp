@@ -4,7 +4,6 @@
 #include "app/SelectionDBViewController.hpp"
 
 #include <QDialog>
-
 #include <memory>
 
 class QCheckBox;

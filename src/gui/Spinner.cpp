@@ -1,7 +1,6 @@
 #include "gui/Spinner.hpp"
 
 #include <QPainter>
-
 #include <algorithm>
 
 namespace {
@@ -9,7 +8,8 @@ constexpr int kSpokes = 12;
 constexpr int kTickMs = 80;
 } // namespace
 
-Spinner::Spinner(QWidget* parent) : QWidget(parent) {
+Spinner::Spinner(QWidget* parent)
+    : QWidget(parent) {
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         m_step = (m_step + 1) % kSpokes;

@@ -7,14 +7,14 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QTimer>
-
 #include <atomic>
 #include <thread>
 #include <utility>
 
 UpdaterSession::UpdaterSession(Settings settings)
     //% "Camera database"
-    : m_settings(std::move(settings)), m_model(qtTrId("gui_qvt_db_layout").toStdString()) {
+    : m_settings(std::move(settings))
+    , m_model(qtTrId("gui_qvt_db_layout").toStdString()) {
     if (m_settings.recordPauses && m_settings.virtualDetector) {
         m_recordingPacer = std::make_unique<RecordingPacer>();
     } else {
@@ -95,9 +95,9 @@ bool UpdaterSession::mayClose() {
     //% "Stop the update?"
     //% "The detector is being written right now. If you stop, it may not work until it is
     //% updated again. Stop and quit?"
-    const auto answer = QMessageBox::warning(
-        m_window.get(), qtTrId("gui_quit_title"), qtTrId("gui_quit_question"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer =
+        QMessageBox::warning(m_window.get(), qtTrId("gui_quit_title"), qtTrId("gui_quit_question"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer == QMessageBox::Yes;
 }
 

@@ -14,7 +14,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <chrono>
 #include <functional>
 #include <memory>

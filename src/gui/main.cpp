@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QStyleFactory>
 #include <QTimer>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

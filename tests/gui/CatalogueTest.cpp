@@ -1,5 +1,6 @@
 // Every localisation key used in the code has a text in both catalogues.
 
+#include "QtPrinters.hpp"
 #include "gui/QtLocalizer.hpp"
 
 #include <QCoreApplication>
@@ -9,8 +10,6 @@
 #include <QSet>
 #include <QTranslator>
 #include <QXmlStreamReader>
-
-#include "QtPrinters.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // A whole update in the real window: the demo detector, the simulated server, no pauses.
 
+#include "QtPrinters.hpp"
 #include "gui/SelectionDialog.hpp"
 #include "gui/Spinner.hpp"
 #include "gui/UpdaterSession.hpp"
@@ -10,14 +11,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-
-#include "QtPrinters.hpp"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -96,7 +94,9 @@ TEST(DemoRun, ConnectChooseDownloadComplete) {
     EXPECT_EQ(session.model().state(Element::txt_device_gps_version).textColour, Colour::Green);
 
     // The versions shown are the ones now in the device, and the server heard of the finish.
-    EXPECT_TRUE(window.label(Element::txt_device_rd_version)->text().endsWith(QStringLiteral("1610151030")));
+    EXPECT_TRUE(window.label(Element::txt_device_rd_version)
+                    ->text()
+                    .endsWith(QStringLiteral("1610151030")));
     const auto requests = session.demo()->server()->requests();
     EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const std::string& r) {
         return r.rfind("/qvt_database/finish/", 0) == 0;

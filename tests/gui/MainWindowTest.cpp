@@ -1,6 +1,8 @@
 // The main window's widgets as the window model drives them.
 
 #include "gui/MainWindow.hpp"
+
+#include "QtPrinters.hpp"
 #include "gui/QtLocalizer.hpp"
 #include "gui/QtUiDispatcher.hpp"
 #include "gui/Spinner.hpp"
@@ -11,13 +13,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-
-#include "QtPrinters.hpp"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -64,10 +63,10 @@ TEST_F(MainWindowTest, StartsInTheReadyState) {
     EXPECT_FALSE(text(Element::txt_Infomation).isEmpty());
     EXPECT_EQ(colour(Element::txt_Infomation_upper), kWhite);
     EXPECT_EQ(colour(Element::txt_Infomation), kWhite);
-    for (const Element e : {Element::ImageView_Device, Element::txt_device_name,
-                            Element::txt_device_gps_version, Element::txt_device_rd_version,
-                            Element::ImageView_QVT_DB, Element::checkbox_gui_audio,
-                            Element::txt_checkbox}) {
+    for (const Element e :
+         {Element::ImageView_Device, Element::txt_device_name, Element::txt_device_gps_version,
+          Element::txt_device_rd_version, Element::ImageView_QVT_DB, Element::checkbox_gui_audio,
+          Element::txt_checkbox}) {
         EXPECT_TRUE(hidden(e)) << elementName(e);
     }
     EXPECT_FALSE(hidden(Element::txt_QVT_DB));

@@ -1,7 +1,9 @@
 // The country dialog's widgets: clicks on the real table rows and check boxes.
 
-#include "gui/QtSelectionPresenter.hpp"
 #include "gui/SelectionDialog.hpp"
+
+#include "QtPrinters.hpp"
+#include "gui/QtSelectionPresenter.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,14 +12,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-
-#include "QtPrinters.hpp"
-
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 
