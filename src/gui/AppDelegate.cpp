@@ -1,0 +1,5 @@
+#include "gui/AppDelegate.hpp"
+
+void AppDelegate::applicationDidFinishLaunching() {}
+
+void AppDelegate::applicationWillTerminate() {}

@@ -1,0 +1,106 @@
+#include "gui/DemoEnvironment.hpp"
+
+#include "server/ServerSettings.hpp"
+#include "sim/DeviceProfile.hpp"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+#include <string>
+
+#ifndef DETECTOR_BUILD_CATALOG_DIR
+#define DETECTOR_BUILD_CATALOG_DIR ""
+#endif
+#ifndef DETECTOR_SOURCE_PROFILES_DIR
+#define DETECTOR_SOURCE_PROFILES_DIR ""
+#endif
+
+DemoEnvironment::~DemoEnvironment() {
+    if (m_server) {
+        m_server->stop();
+    }
+}
+
+QString DemoEnvironment::catalogFolder() {
+    const QString fromEnvironment = qEnvironmentVariable("DETECTOR_DEMO_CATALOG");
+    const QStringList candidates{
+        fromEnvironment,
+        QCoreApplication::applicationDirPath() + QStringLiteral("/demo-catalog"),
+        QStringLiteral(DETECTOR_BUILD_CATALOG_DIR),
+    };
+    for (const QString& folder : candidates) {
+        if (!folder.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/catalog.json"))) {
+            return folder;
+        }
+    }
+    return {};
+}
+
+QString DemoEnvironment::profilePath(const QString& profile) {
+    if (QFileInfo::exists(profile)) {
+        return profile;
+    }
+    const QString name = QFileInfo(profile).fileName();
+    for (const QString& folder :
+         {QCoreApplication::applicationDirPath() + QStringLiteral("/profiles"),
+          QStringLiteral(DETECTOR_SOURCE_PROFILES_DIR)}) {
+        const QString path = folder + QLatin1Char('/') + name;
+        if (!folder.isEmpty() && QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return {};
+}
+
+bool DemoEnvironment::start(const QString& profile, bool startServer, QString& error) {
+    const QString path =
+        profilePath(profile.isEmpty() ? QString::fromLatin1(kDemoProfile) : profile);
+    if (path.isEmpty()) {
+        error = QStringLiteral("device profile '%1' not found").arg(profile);
+        return false;
+    }
+    try {
+        m_detector = std::make_shared<sim::VirtualDetector>(
+            sim::DeviceProfile::load(QFile::encodeName(path).toStdString()));
+    } catch (const std::exception& e) {
+        error = QStringLiteral("device profile %1: %2").arg(path, QString::fromUtf8(e.what()));
+        return false;
+    }
+    if (!startServer) {
+        return true;
+    }
+    const QString folder = catalogFolder();
+    if (folder.isEmpty()) {
+        error = QStringLiteral("the demo catalog is missing (build the project, or set "
+                               "DETECTOR_DEMO_CATALOG to a catalog folder)");
+        return false;
+    }
+    std::string why;
+    auto catalog = sim::UpdateCatalog::load(QFile::encodeName(folder).toStdString(), why);
+    if (!catalog) {
+        error = QStringLiteral("demo catalog %1: %2").arg(folder, QString::fromStdString(why));
+        return false;
+    }
+    m_server = std::make_unique<sim::UpdateServerSim>(std::move(*catalog));
+    if (!m_server->start()) {
+        error = QStringLiteral("the simulated update server did not start");
+        return false;
+    }
+    // Any answer proves the network, so the simulated server doubles as the probe.
+    server::ServerSettings::overrideBaseAddress(m_server->baseAddress());
+    server::ServerSettings::overrideProbeUrl(m_server->baseAddress() + "/generate_204");
+    return true;
+}
+
+std::unique_ptr<MassStorageController> DemoEnvironment::makeLink() const {
+    return std::make_unique<MassStorageController>(m_bus);
+}
+
+void DemoEnvironment::plugIn() {
+    if (m_plugged || !m_detector) {
+        return;
+    }
+    m_plugged = true;
+    m_bus->plug(m_detector);
+}

@@ -1,0 +1,107 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name></name>
+    <message id="str_ready_upper">
+        <source>Ready to update</source>
+        <translation>Готово к обновлению</translation>
+    </message>
+    <message id="str_ready_under">
+        <source>Plug the detector into a USB port and press Connect.</source>
+        <translation>Подключите детектор к USB-порту и нажмите «Подключить».</translation>
+    </message>
+    <message id="str_searching_device">
+        <source>Searching for the detector…</source>
+        <translation>Поиск детектора…</translation>
+    </message>
+    <message id="str_empty">
+        <source></source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message id="str_connect_server">
+        <source>Connecting to the update server…</source>
+        <translation>Соединение с сервером обновлений…</translation>
+    </message>
+    <message id="str_check_internet">
+        <source>Check the Internet connection.</source>
+        <translation>Проверьте подключение к интернету.</translation>
+    </message>
+    <message id="str_clickDownload">
+        <source>Press Download to choose countries and update.</source>
+        <translation>Нажмите «Загрузить», чтобы выбрать страны и обновить детектор.</translation>
+    </message>
+    <message id="str_FW_downloading_coment_RD">
+        <source>Writing the radar firmware…</source>
+        <translation>Запись прошивки радара…</translation>
+    </message>
+    <message id="str_FW_downloading_coment_GPS">
+        <source>Writing the GPS firmware…</source>
+        <translation>Запись прошивки GPS…</translation>
+    </message>
+    <message id="str_FW_downloading_coment_DB">
+        <source>Writing the camera database…</source>
+        <translation>Запись базы камер…</translation>
+    </message>
+    <message id="str_download_success">
+        <source>Update complete</source>
+        <translation>Обновление завершено</translation>
+    </message>
+    <message id="str_finish_coment">
+        <source>You can unplug the detector now.</source>
+        <translation>Теперь детектор можно отключить.</translation>
+    </message>
+    <message id="str_download_fail">
+        <source>Update failed</source>
+        <translation>Ошибка обновления</translation>
+    </message>
+    <message id="gui_window_title">
+        <source>Detector Updater</source>
+        <translation>Обновление детектора</translation>
+    </message>
+    <message id="gui_btn_connect">
+        <source>Connect</source>
+        <translation>Подключить</translation>
+    </message>
+    <message id="gui_btn_download">
+        <source>Download</source>
+        <translation>Загрузить</translation>
+    </message>
+    <message id="gui_qvt_db_layout">
+        <source>Camera database</source>
+        <translation>База камер</translation>
+    </message>
+    <message id="gui_dialog_check_column">
+        <source>Chosen</source>
+        <translation>Выбрано</translation>
+    </message>
+    <message id="gui_dialog_count_column">
+        <source>Cameras</source>
+        <translation>Камер</translation>
+    </message>
+    <message id="gui_dialog_exclude_strelka">
+        <source>Exclude Strelka cameras</source>
+        <translation>Без камер «Стрелка»</translation>
+    </message>
+    <message id="gui_dialog_exclude_fake">
+        <source>Exclude Fake cameras</source>
+        <translation>Без муляжей</translation>
+    </message>
+    <message id="gui_dialog_select">
+        <source>Write the chosen countries</source>
+        <translation>Записать выбранные страны</translation>
+    </message>
+    <message id="gui_quit_title">
+        <source>Stop the update?</source>
+        <translation>Остановить обновление?</translation>
+    </message>
+    <message id="gui_quit_question">
+        <source>The detector is being written right now. If you stop, it may not work until it is updated again. Stop and quit?</source>
+        <translation>Сейчас идёт запись в детектор. Если остановить её, детектор может не работать, пока его не обновят снова. Остановить и выйти?</translation>
+    </message>
+    <message id="gui_demo_badge">
+        <source>Demo: virtual detector and simulated server</source>
+        <translation>Демо: виртуальный детектор и имитация сервера</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,95 @@
+// The desktop application: options, catalogues, the window, and a quit that never hangs.
+
+#include "gui/AppDelegate.hpp"
+#include "gui/AppOptions.hpp"
+#include "gui/QtLocalizer.hpp"
+#include "gui/ScreenshotTour.hpp"
+#include "gui/UpdaterSession.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Closing the window must end the process within a second, whatever the workers wait for.
+constexpr std::chrono::milliseconds kQuitDeadline{800};
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "detector-updater: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("detector-updater"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    QString error;
+    QString help;
+    const auto options = AppOptions::parse(QApplication::arguments(), error, help);
+    if (!options) {
+        if (!help.isEmpty()) {
+            std::fputs(qPrintable(help), stdout);
+            return 0;
+        }
+        return fail(error);
+    }
+    QtLocalizer::installCatalogues(options->language);
+
+    UpdaterSession::Settings settings;
+    settings.virtualDetector = options->virtualDetector();
+    settings.profile = options->profile;
+    settings.startSimulatedServer = options->server.isEmpty();
+    settings.recordPauses = !options->screenshotDir.isEmpty();
+    settings.serverOverride = options->server;
+    settings.probeOverride = options->probeUrl;
+    if (!options->screenshotDir.isEmpty()) {
+        settings.plugDelayMs = -1;
+    }
+    auto* session = new UpdaterSession(settings);
+    if (!session->start(error)) {
+        return fail(error);
+    }
+
+    if (!options->screenshotDir.isEmpty()) {
+        QDir().mkpath(options->screenshotDir);
+        const bool failRun = options->screenshotRun == QLatin1String("fail");
+        ScreenshotTour tour(*session, options->screenshotDir, QString(), failRun);
+        const bool ok = tour.run(error);
+        for (const QString& path : tour.written()) {
+            std::printf("%s\n", qPrintable(path));
+        }
+        const bool stopped = session->shutdown(kQuitDeadline * 10);
+        if (!ok) {
+            return fail(error);
+        }
+        if (stopped) {
+            delete session;
+        }
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+
+    AppDelegate delegate;
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     &AppDelegate::applicationWillTerminate);
+    session->window().show();
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    const int status = QApplication::exec();
+
+    // Requests in flight end at once (the controller stops its client); then the workers get
+    // the deadline to return.
+    if (!session->shutdown(kQuitDeadline)) {
+        std::fflush(stdout);
+        std::_Exit(status);
+    }
+    delete session;
+    return status;
+}
