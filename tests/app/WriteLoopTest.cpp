@@ -206,9 +206,8 @@ TEST(WriteLoop, ANeverAnsweredReadBackFailsThePage) {
 TEST(WriteLoop, UnpluggedDuringErasedPaddingPagesFails) {
     // Pages 2 to 4 are all 0xFF, as the previous page read back: a stale buffer would pass.
     LoopRig r;
-    Bytes image(64, 0xFF);
+    Bytes image(256, 0xFF);
     std::iota(image.begin(), image.begin() + 32, std::uint8_t{1});
-    image.resize(256, 0xFF);
     // Two transactions per page: the device leaves after the second page.
     sim::Fault unplug = sim::Fault::make(sim::FaultKind::Unplug);
     unplug.after = 4;
