@@ -111,16 +111,10 @@ HttpError translate(CURLcode code, bool tooLarge) {
 
 } // namespace
 
-CurlHttpClient::CurlHttpClient() {
-    initialiseCurlOnce();
-}
+CurlHttpClient::CurlHttpClient() { initialiseCurlOnce(); }
 
-void CurlHttpClient::stop() {
-    m_stopped.store(true);
-}
-void CurlHttpClient::resume() {
-    m_stopped.store(false);
-}
+void CurlHttpClient::stop() { m_stopped.store(true); }
+void CurlHttpClient::resume() { m_stopped.store(false); }
 
 void CurlHttpClient::setLogSink(LogSink sink) {
     const std::lock_guard lock(m_logMutex);

@@ -33,12 +33,8 @@ std::string withoutTrailingSlash(std::string address) {
 
 } // namespace
 
-std::string ServerSettings::builtInBaseAddress() {
-    return DETECTOR_UPDATER_SERVER_URL;
-}
-std::string ServerSettings::builtInProbeUrl() {
-    return DETECTOR_UPDATER_PROBE_URL;
-}
+std::string ServerSettings::builtInBaseAddress() { return DETECTOR_UPDATER_SERVER_URL; }
+std::string ServerSettings::builtInProbeUrl() { return DETECTOR_UPDATER_PROBE_URL; }
 
 ServerSettings ServerSettings::current() {
     ServerSettings s;

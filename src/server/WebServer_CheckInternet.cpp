@@ -1,5 +1,3 @@
 #include "server/WebServer_CheckInternet.hpp"
 
-bool WebServer_CheckInternet::isNetworkAvailable() const {
-    return m_access.probe().ok();
-}
+bool WebServer_CheckInternet::isNetworkAvailable() const { return m_access.probe().ok(); }

@@ -8,9 +8,7 @@ constexpr std::uint32_t kImageBase = 0x08000000;
 // Of a GPS version only the characters from this index on are compared and written.
 constexpr std::size_t kGpsCompareFrom = 6;
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string tail(const std::string& text, std::size_t from) {
     return from < text.size() ? text.substr(from) : std::string{};

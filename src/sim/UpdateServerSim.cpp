@@ -348,9 +348,7 @@ UpdateServerSim::UpdateServerSim(UpdateCatalog catalog)
     });
 }
 
-UpdateServerSim::~UpdateServerSim() {
-    stop();
-}
+UpdateServerSim::~UpdateServerSim() { stop(); }
 
 bool UpdateServerSim::start(const std::string& host, int port) {
     auto& s = m_impl->server;
@@ -384,9 +382,7 @@ void UpdateServerSim::stop() {
     }
 }
 
-int UpdateServerSim::port() const {
-    return m_impl->port;
-}
+int UpdateServerSim::port() const { return m_impl->port; }
 
 std::string UpdateServerSim::baseAddress() const {
     return "http://" + m_impl->host + ":" + std::to_string(m_impl->port);
@@ -433,11 +429,7 @@ bool UpdateServerSim::setLogFile(const std::filesystem::path& path) {
     return m_impl->logFile.is_open();
 }
 
-std::string UpdateServerSim::countriesText() const {
-    return m_impl->countries;
-}
-std::string UpdateServerSim::databaseAnswer() const {
-    return *m_impl->database;
-}
+std::string UpdateServerSim::countriesText() const { return m_impl->countries; }
+std::string UpdateServerSim::databaseAnswer() const { return *m_impl->database; }
 
 } // namespace sim

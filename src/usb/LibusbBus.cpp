@@ -241,9 +241,7 @@ LibusbBus::~LibusbBus() {
     m_impl->arrived.clear();
 }
 
-bool LibusbBus::usesHotplug() const {
-    return m_impl->hotplug;
-}
+bool LibusbBus::usesHotplug() const { return m_impl->hotplug; }
 
 std::vector<std::unique_ptr<UsbDevice>> LibusbBus::takeMatched() {
     std::vector<DeviceRef> devices;

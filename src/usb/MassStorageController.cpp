@@ -87,15 +87,11 @@ std::optional<std::string> lastSkipReason() {
     return gSkipReason;
 }
 
-void releaseOpenInterface() {
-    intf.reset();
-}
+void releaseOpenInterface() { intf.reset(); }
 
 } // namespace usb
 
-MassStorageController::MassStorageController() {
-    gUsbConnectStatus = 0;
-}
+MassStorageController::MassStorageController() { gUsbConnectStatus = 0; }
 
 MassStorageController::MassStorageController(std::shared_ptr<usb::UsbBus> bus)
     : m_bus(std::move(bus)) {

@@ -86,10 +86,10 @@ std::vector<Write> plannedWrites(const sim::CatalogModel& model, const Expectati
     header[2] = static_cast<std::uint8_t>(~x.database[3]);
     header[3] = static_cast<std::uint8_t>(~x.database[2]);
     plan.push_back({0, 0x0801FF00, header});
-    plan.push_back({0, 0x08002F00,
-                    textBlock(std::string(kMarker) + "$:" + x.key + "GX" + x.strDate +
-                                  x.gpsVersion.substr(6),
-                              256)});
+    plan.push_back(
+        {0, 0x08002F00,
+         textBlock(std::string(kMarker) + "$:" + x.key + "GX" + x.strDate + x.gpsVersion.substr(6),
+                   256)});
     return plan;
 }
 

@@ -24,9 +24,7 @@ sim::UpdateCatalog catalogWithImage(std::vector<std::uint8_t> image) {
     return c;
 }
 
-std::string text(const std::vector<std::uint8_t>& bytes) {
-    return {bytes.begin(), bytes.end()};
-}
+std::string text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 TEST(CurlHttpClient, TakesTheBodyOfAnErrorPage) {
     SimServer s(catalogWithImage({1, 2, 3}));

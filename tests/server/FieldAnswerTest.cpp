@@ -21,9 +21,7 @@ std::vector<std::string> fieldsOf(const std::string& body) {
     return out;
 }
 
-std::string b64(const std::string& text) {
-    return sim::UpdateServerSim::base64Encode(text);
-}
+std::string b64(const std::string& text) { return sim::UpdateServerSim::base64Encode(text); }
 
 TEST(FieldAnswer, SplitsAtEveryDollarKeepingEmptyFields) {
     EXPECT_THAT(fieldsOf(b64("a$b$c")), ElementsAre("a", "b", "c"));

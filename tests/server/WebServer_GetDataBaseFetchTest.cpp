@@ -13,9 +13,7 @@ namespace {
 
 constexpr std::array<std::uint8_t, 9> kKey = {0x5A, 0x4C, 0x4D, 0x20, 0x34, 0x38, 0x31, 0x30, 0x52};
 
-std::string b64(const std::string& text) {
-    return UpdateServerSim::base64Encode(text);
-}
+std::string b64(const std::string& text) { return UpdateServerSim::base64Encode(text); }
 
 // A server answering the three database requests for keyword KW with the given raw bodies.
 struct Fetch {

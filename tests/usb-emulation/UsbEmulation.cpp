@@ -269,9 +269,7 @@ struct EmulatedDevice {
 
 namespace {
 
-UMockdevTestbed* testbed(void* p) {
-    return static_cast<UMockdevTestbed*>(p);
-}
+UMockdevTestbed* testbed(void* p) { return static_cast<UMockdevTestbed*>(p); }
 
 std::string hex16(std::uint16_t v) {
     char text[8];
