@@ -336,6 +336,13 @@ TEST(Profiles, EachIdentifiesAsExpected) {
     ASSERT_TRUE(in) << "expected/identities.json missing";
     const auto expected = nlohmann::json::parse(in);
     ASSERT_GE(expected.size(), 8U);
+    // Every profile in the folder is listed, so none ships without its expected identity.
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() == ".json") {
+            EXPECT_TRUE(expected.contains(entry.path().filename().string()))
+                << entry.path().filename() << " is not in expected/identities.json";
+        }
+    }
     for (const auto& [file, want] : expected.items()) {
         SCOPED_TRACE(file);
         Bench b(sim::DeviceProfile::load(dir / file));
