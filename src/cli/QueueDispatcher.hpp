@@ -2,12 +2,10 @@
 // The terminal front end's UI thread: a queue of window changes run by the main thread's loop.
 
 #include "app/UiDispatcher.hpp"
+#include "app/WorkQueue.hpp"
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 // The thread that constructs it is the UI thread. Workers' runAndWait calls queue their change
@@ -27,14 +25,6 @@ public:
                       std::chrono::steady_clock::time_point::max());
 
 private:
-    struct Task {
-        std::function<void()> fn;
-        bool* finished = nullptr; // set on the UI thread when fn has run; null for posts
-    };
-
     std::thread::id m_uiThread;
-    std::mutex m_mutex;
-    std::condition_variable m_queued;
-    std::condition_variable m_ran;
-    std::deque<Task> m_tasks;
+    WorkQueue m_queue;
 };

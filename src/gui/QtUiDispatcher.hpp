@@ -2,15 +2,12 @@
 // The Qt UiDispatcher: a worker's window change runs on the UI thread, the worker waits for it.
 
 #include "app/UiDispatcher.hpp"
+#include "app/WorkQueue.hpp"
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class QThread;
 class QtUiDispatcher;
@@ -27,9 +24,9 @@ private:
     QtUiDispatcher& m_owner;
 };
 
-// The changes travel through a queue of our own under a std::mutex, and the event loop is only
-// woken by a queued call without data: so the hand-off in both directions goes through locking
-// that sanitizers and readers can see, not through Qt's internal event queue alone.
+// The changes travel through a WorkQueue, and the event loop is only woken by a queued call
+// without data: so the hand-off in both directions goes through locking that sanitizers and
+// readers can see, not through Qt's internal event queue alone.
 class QtUiDispatcher final : public UiDispatcher {
 public:
     // ui lives on the UI thread; its event loop runs the changes.
@@ -46,22 +43,14 @@ public:
 
     // Quitting, on the UI thread: changes not yet run are dropped, waiting workers return, and
     // no further change may block a worker on a UI thread that is going away.
-    void close();
-    [[nodiscard]] bool closed() const { return m_closed.load(); }
+    void close() { m_queue.close(); }
+    [[nodiscard]] bool closed() const { return m_queue.closed(); }
 
 private:
     friend class QtUiDispatcherPump;
-    struct Job {
-        std::function<void()> fn;
-        bool done = false;
-    };
-    void drain();
 
     QPointer<QObject> m_ui;
     QThread* m_uiThread = nullptr;
     std::unique_ptr<QtUiDispatcherPump> m_pump;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Job*> m_jobs;
-    std::atomic<bool> m_closed{false};
+    WorkQueue m_queue;
 };
