@@ -160,16 +160,18 @@ TEST(ReParsing, FailsWithoutTouchingTheRecord) {
              f.record->setCountry_Checked(std::make_shared<const List>(1, ListEntry{true}));
          }},
         {"country list shorter than the total",
-         [](Fixture& f) { f.record->setCountry_Total_Num(2); }},
+         [](Fixture& f) {
+             // "A" is not among the listed names, so the scan would run past the list's end.
+             f.record->setCountry_Name(std::make_shared<TextList>(TextList{"B"}));
+             f.record->setCountry_Total_Num(2);
+         }},
     };
+    Fixture unspoiled({cam, cam}, {{"A", kYes}});
+    ASSERT_TRUE(unspoiled.db.reParsingForOriginal(*unspoiled.record))
+        << "without a spoiled input the filter succeeds, so each case fails for its own reason";
     for (const auto& c : cases) {
-        Fixture f({cam, cam}, {{"B", kNo}});
-        auto names = std::make_shared<TextList>(TextList{"A"});
-        f.record->setCountry_Name(names);
-        f.record->setCountry_Checked(std::make_shared<const List>(1, ListEntry{kYes}));
-        if (std::string(c.name) == "country list shorter than the total") {
-            f.record->setCountry_Name(std::make_shared<TextList>(TextList{"B"}));
-        }
+        // Every record is of country "A", chosen; each case spoils one input.
+        Fixture f({cam, cam}, {{"A", kYes}});
         const SharedBytes before = f.record->Download_Firmware_DATABASE();
         c.spoil(f);
         EXPECT_FALSE(f.db.reParsingForOriginal(*f.record)) << c.name;
