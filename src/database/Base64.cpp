@@ -107,4 +107,33 @@ std::optional<std::string> strictBase64DecodeText(std::string_view text) {
     return out;
 }
 
+std::optional<std::size_t> strictBase64DecodeInPlace(std::span<char> text) {
+    if (text.size() % 4 != 0) {
+        return std::nullopt;
+    }
+    std::size_t padding = 0;
+    while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {
+        ++padding;
+    }
+    const std::size_t bodyLength = text.size() - padding;
+    // Output position out never passes the input position: four characters give three bytes.
+    std::size_t out = 0;
+    std::uint32_t acc = 0;
+    unsigned bits = 0;
+    for (std::size_t in = 0; in < bodyLength; ++in) {
+        const std::uint8_t value = base64DecodeLookup[static_cast<unsigned char>(text[in])];
+        if (value == kBase64Skip) {
+            return std::nullopt;
+        }
+        acc = (acc << 6U) | value;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            text[out++] = static_cast<char>(static_cast<std::uint8_t>(acc >> bits));
+            acc &= (1U << bits) - 1U;
+        }
+    }
+    return out;
+}
+
 } // namespace codec

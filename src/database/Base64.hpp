@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,5 +50,9 @@ namespace codec {
 std::optional<std::vector<std::uint8_t>> strictBase64Decode(std::string_view text);
 // The same, with the bytes in a string (not checked as UTF-8).
 std::optional<std::string> strictBase64DecodeText(std::string_view text);
+// The same in place: the decoded bytes overwrite the start of `text`, so a large answer is
+// decoded without a second buffer. Returns their count; nullopt when the text is not canonical
+// Base64, in which case `text` may have been partly overwritten.
+std::optional<std::size_t> strictBase64DecodeInPlace(std::span<char> text);
 
 } // namespace codec

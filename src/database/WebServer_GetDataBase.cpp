@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -18,36 +20,6 @@ void putBigEndian32(std::uint32_t value, std::span<std::uint8_t, 4> out) {
     out[1] = static_cast<std::uint8_t>(value >> 16U);
     out[2] = static_cast<std::uint8_t>(value >> 8U);
     out[3] = static_cast<std::uint8_t>(value);
-}
-
-// The device's ten record bytes. The fields are packed in unsigned arithmetic, so bits shifted
-// past bit 31 are dropped and a negative value contributes its two's complement bits.
-void packRecord(const DataBase& r,
-                std::span<std::uint8_t, WebServer_GetDataBase::kRecordSize> out) {
-    const auto t = static_cast<std::uint32_t>(codec::truncateToInt32(r.parsing_camera));
-    const auto y =
-        static_cast<std::uint32_t>(WebServer_GetDataBase::Converting_LatLng(r.parsing_lat));
-    const std::int32_t xSigned = WebServer_GetDataBase::Converting_LatLng(r.parsing_lng);
-    const auto x = static_cast<std::uint32_t>(xSigned);
-    const auto h = static_cast<std::uint32_t>(codec::truncateToInt32(r.parsing_direction));
-    const auto s = static_cast<std::uint32_t>(codec::truncateToInt32(r.parsing_speed) / 10);
-    const auto d = static_cast<std::uint32_t>(codec::truncateToInt32(r.parsing_autodoria));
-
-    // Bits 21..17 of the longitude; the shift of the signed value copies the sign bit.
-    const auto xHigh = static_cast<std::uint32_t>(xSigned >> 17) & 0x1FU;
-    const std::uint32_t a = (t << 27U) | ((y & 0x7FFFFFU) << 5U) | xHigh;
-    const std::uint32_t b = (x << 15U) | (h << 6U) | (s << 2U);
-
-    out[0] = static_cast<std::uint8_t>(b >> 16U);
-    out[1] = static_cast<std::uint8_t>(b);
-    out[2] = static_cast<std::uint8_t>(a >> 24U);
-    out[3] = static_cast<std::uint8_t>(d >> 8U);
-    out[4] = static_cast<std::uint8_t>(a >> 8U);
-    out[5] = static_cast<std::uint8_t>(b >> 8U);
-    out[6] = static_cast<std::uint8_t>(b >> 24U);
-    out[7] = static_cast<std::uint8_t>(d);
-    out[8] = static_cast<std::uint8_t>(a);
-    out[9] = static_cast<std::uint8_t>(a >> 16U);
 }
 
 std::size_t imageSize(std::size_t count) {
@@ -62,6 +34,15 @@ std::string WebServer_GetDataBase::decodingData(std::string_view line) {
         return {};
     }
     return std::move(*text);
+}
+
+std::string_view WebServer_GetDataBase::decodingDataInPlace(std::span<char> line) {
+    const auto length = codec::strictBase64DecodeInPlace(line);
+    if (!length) {
+        return {};
+    }
+    const std::string_view text(line.data(), *length);
+    return codec::isValidUtf8(text) ? text : std::string_view{};
 }
 
 bool WebServer_GetDataBase::setStrData(std::span<const std::string_view> fields, DataBase& record) {
@@ -96,7 +77,7 @@ bool WebServer_GetDataBase::Change_Hex_Format(std::int32_t count, const DataBase
         if (!list[j]) {
             return false;
         }
-        packRecord(*list[j], buffer.subspan(imageSize(j)).first<kRecordSize>());
+        CameraRecordList::pack(*list[j], buffer.subspan(imageSize(j)).first<kRecordSize>());
     }
     return true;
 }
@@ -128,29 +109,39 @@ bool WebServer_GetDataBase::ChangeSecurityCode(const ConnectedTargetInfo& record
 }
 
 bool WebServer_GetDataBase::buildScrambledImage(const ConnectedTargetInfo& record,
-                                                const DataBaseList& list, Bytes& image) {
-    image.assign(imageSize(list.size()), 0);
-    const auto count = static_cast<std::int32_t>(list.size());
-    return Change_Hex_Format(count, list, image) &&
-           ChangeSecurityCode(record, image, static_cast<std::int32_t>(image.size()));
+                                                const RecordIndexList* positions,
+                                                Bytes& image) const {
+    const std::size_t count = positions != nullptr ? positions->size() : m_DB_Struct.size();
+    // Replaced rather than resized, so a smaller image gives the memory back.
+    Bytes(imageSize(count), 0).swap(image);
+    putBigEndian32(static_cast<std::uint32_t>(count), std::span(image).first<4>());
+    for (std::size_t j = 0; j < count; ++j) {
+        const auto bytes = m_DB_Struct.deviceBytes(positions != nullptr ? (*positions)[j] : j);
+        std::copy(bytes.begin(), bytes.end(),
+                  image.begin() + static_cast<std::ptrdiff_t>(imageSize(j)));
+    }
+    return ChangeSecurityCode(record, image, static_cast<std::int32_t>(image.size()));
 }
 
-bool WebServer_GetDataBase::storeRecords(ConnectedTargetInfo& record, DataBaseList records) {
-    m_DB_Struct = std::move(records);
-    m_DB_Struct_noStrelka = DataBaseList{};
-    for (const auto& r : m_DB_Struct) {
-        if (r->parsing_camera != kStrelkaCamera) {
-            m_DB_Struct_noStrelka.push_back(r);
+void WebServer_GetDataBase::collectNoStrelka() {
+    RecordIndexList{}.swap(m_DB_Struct_noStrelka);
+    for (std::size_t i = 0; i < m_DB_Struct.size(); ++i) {
+        if (m_DB_Struct.kind(i) != CameraRecordList::Kind::Strelka) {
+            m_DB_Struct_noStrelka.push_back(static_cast<std::uint32_t>(i));
         }
     }
+}
+
+bool WebServer_GetDataBase::storeAll(ConnectedTargetInfo& record) {
+    collectNoStrelka();
     record.setInfo_DataBase_Count(static_cast<std::uint32_t>(m_DB_Struct.size()));
     record.setInfo_DataBase_Count_NoStrelka(
         static_cast<std::uint32_t>(m_DB_Struct_noStrelka.size()));
-    if (!buildScrambledImage(record, m_DB_Struct, m_HexFormat_DB)) {
+    if (!buildScrambledImage(record, nullptr, m_HexFormat_DB)) {
         return false;
     }
     record.setDownload_Firmware_DATABASE(std::make_shared<const Bytes>(m_HexFormat_DB));
-    if (!buildScrambledImage(record, m_DB_Struct_noStrelka, m_HexFormat_DB_noStrelka)) {
+    if (!buildScrambledImage(record, &m_DB_Struct_noStrelka, m_HexFormat_DB_noStrelka)) {
         return false;
     }
     record.setDownload_Firmware_DATABASE_NoStrelka(
@@ -158,8 +149,24 @@ bool WebServer_GetDataBase::storeRecords(ConnectedTargetInfo& record, DataBaseLi
     return true;
 }
 
+bool WebServer_GetDataBase::storeRecords(ConnectedTargetInfo& record, const DataBaseList& records) {
+    m_DB_Struct.clear();
+    for (const auto& r : records) {
+        m_DB_Struct.append(*r);
+    }
+    return storeAll(record);
+}
+
 bool WebServer_GetDataBase::reParsingForOriginal(ConnectedTargetInfo& record) {
-    m_DB_Struct_reParsing = DataBaseList{};
+    try {
+        return chooseRecords(record);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool WebServer_GetDataBase::chooseRecords(ConnectedTargetInfo& record) {
+    RecordIndexList{}.swap(m_DB_Struct_reParsing);
 
     // For each country name, the outcome of scanning the list in order for the first entry of
     // that name that is chosen: the first such entry decides, as a scan per record would.
@@ -189,14 +196,14 @@ bool WebServer_GetDataBase::reParsingForOriginal(ConnectedTargetInfo& record) {
 
     const bool excludeStrelka = record.isExcludeStrelka() != 0;
     const bool excludeFake = record.isExcludeFake() != 0;
-    DataBaseList chosen;
-    // Records come grouped by country, so the last answer is usually the next one too.
-    const std::string* lastCountry = nullptr;
+    RecordIndexList chosen;
+    // Records come grouped by country, so the answer for a run of one country is looked up once.
+    std::optional<std::uint32_t> lastRun;
     const Outcome* lastOutcome = nullptr;
-    for (const auto& r : m_DB_Struct) {
-        if (lastCountry == nullptr || *lastCountry != r->parsing_country) {
-            const auto it = outcomes.find(r->parsing_country);
-            lastCountry = &r->parsing_country;
+    for (std::size_t i = 0; i < m_DB_Struct.size(); ++i) {
+        if (lastRun != m_DB_Struct.countryRun(i)) {
+            const auto it = outcomes.find(m_DB_Struct.country(i));
+            lastRun = m_DB_Struct.countryRun(i);
             lastOutcome = it == outcomes.end() ? nullptr : &it->second;
         }
         if (lastOutcome == nullptr) {
@@ -208,20 +215,21 @@ bool WebServer_GetDataBase::reParsingForOriginal(ConnectedTargetInfo& record) {
         if (*lastOutcome == Outcome::Failure) {
             return false;
         }
-        if (r->parsing_camera == kStrelkaCamera && excludeStrelka) {
+        const CameraRecordList::Kind kind = m_DB_Struct.kind(i);
+        if (kind == CameraRecordList::Kind::Strelka && excludeStrelka) {
             continue;
         }
-        if (r->parsing_camera == kFakeCamera && excludeFake) {
+        if (kind == CameraRecordList::Kind::Fake && excludeFake) {
             continue;
         }
-        chosen.push_back(r);
+        chosen.push_back(static_cast<std::uint32_t>(i));
     }
     m_DB_Struct_reParsing = std::move(chosen);
-    m_HexFormat_DB_reParsing.assign(imageSize(m_DB_Struct_reParsing.size()), 0);
+    Bytes(imageSize(m_DB_Struct_reParsing.size()), 0).swap(m_HexFormat_DB_reParsing);
     if (m_DB_Struct_reParsing.size() > kMaxRecords) {
         return false;
     }
-    if (!buildScrambledImage(record, m_DB_Struct_reParsing, m_HexFormat_DB_reParsing)) {
+    if (!buildScrambledImage(record, &m_DB_Struct_reParsing, m_HexFormat_DB_reParsing)) {
         return false;
     }
     record.setDownload_Firmware_DATABASE(std::make_shared<const Bytes>(m_HexFormat_DB_reParsing));
@@ -249,6 +257,14 @@ bool WebServer_GetDataBase::fail(ConnectedTargetInfo& record, std::string_view k
 }
 
 bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
+    try {
+        return fetchDatabase(record);
+    } catch (const std::bad_alloc&) {
+        return fail(record, "OutOfMemory", "the database answer does not fit in memory");
+    }
+}
+
+bool WebServer_GetDataBase::fetchDatabase(ConnectedTargetInfo& record) {
     if (record.ConnectedDevice_Enable_DATABASE_Firmware() == 0) {
         return true;
     }
@@ -295,30 +311,21 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     }
     publish();
 
-    // Database: lines of Base64 records between a dated header and two closing lines.
-    const server::HttpResult dbAnswer = m_access.request(kDatabasePath, ssId);
-    std::string body = codec::isValidUtf8(asText(dbAnswer.body))
-                           ? std::string(asText(dbAnswer.body))
-                           : std::string{};
-    body.erase(std::remove(body.begin(), body.end(), '\r'), body.end());
-    std::vector<std::string_view> lines;
-    lines.reserve(static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 1);
-    {
-        std::size_t start = 0;
-        while (true) {
-            const auto at = body.find('\n', start);
-            lines.push_back(
-                std::string_view(body).substr(start, at == std::string::npos ? at : at - start));
-            if (at == std::string::npos) {
-                break;
-            }
-            start = at + 1;
-        }
+    // Database: lines of Base64 records between a dated header and two closing lines. The body
+    // is taken over and walked in place: no copy, no view per line, nothing sized from a count
+    // the server announces.
+    Bytes body = m_access.request(kDatabasePath, ssId).body;
+    if (!codec::isValidUtf8(asText(body))) {
+        Bytes().swap(body);
     }
-    m_DB_Struct = DataBaseList{};
-    m_DB_Struct_noStrelka = DataBaseList{};
+    body.erase(std::remove(body.begin(), body.end(), std::uint8_t{'\r'}), body.end());
+    const std::string_view text = asText(body);
+    const std::size_t lineCount =
+        static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    m_DB_Struct.clear();
+    RecordIndexList{}.swap(m_DB_Struct_noStrelka);
 
-    const std::string_view header = lines[0];
+    const std::string_view header = text.substr(0, text.find('\n'));
     const std::size_t dateEnd = codec::prefixOfCharacters(header, 10);
     if (dateEnd == std::string_view::npos) {
         return fail(record, "ShortHeader",
@@ -335,44 +342,44 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     record.setInfo_strDate(date[2] + date[1] + date[0]);
     record.setInfo_strDate_Dongle("DB:20" + date[0] + "." + date[1] + "." + date[2] + ".0000,");
 
-    if (lines.size() < 3) {
+    if (lineCount < 3) {
         return fail(record, "ShortAnswer",
-                    "database answer has " + std::to_string(lines.size()) + " of at least 3 lines");
+                    "database answer has " + std::to_string(lineCount) + " of at least 3 lines");
     }
-    const std::size_t count = lines.size() - 3;
-    DataBaseList records;
-    records.reserve(count);
+    const std::size_t count = lineCount - 3;
+    std::size_t start = header.size() + 1;
     for (std::size_t i = 1; i <= count; ++i) {
-        const std::string text = decodingData(lines[i]);
+        // Two more line feeds follow every record line.
+        const std::size_t end = text.find('\n', start);
+        const std::string_view decoded = decodingDataInPlace(
+            std::span(reinterpret_cast<char*>(body.data()) + start, end - start));
+        start = end + 1;
         std::array<std::string_view, kRecordFields> fields;
         std::size_t n = 0;
-        std::size_t start = 0;
+        std::size_t from = 0;
         while (n < fields.size()) {
-            const auto comma = text.find(',', start);
-            fields[n++] = std::string_view(text).substr(
-                start, comma == std::string::npos ? comma : comma - start);
-            if (comma == std::string::npos) {
+            const auto comma = decoded.find(',', from);
+            fields[n++] =
+                decoded.substr(from, comma == std::string_view::npos ? comma : comma - from);
+            if (comma == std::string_view::npos) {
                 break;
             }
-            start = comma + 1;
+            from = comma + 1;
         }
-        auto camera = std::make_shared<DataBase>();
-        if (!setStrData(std::span(fields.data(), n), *camera)) {
+        DataBase camera;
+        if (!setStrData(std::span(fields.data(), n), camera)) {
             // The records read so far stay in the lists; the record's counts and images do not
             // change.
-            m_DB_Struct = std::move(records);
-            for (const auto& r : m_DB_Struct) {
-                if (r->parsing_camera != kStrelkaCamera) {
-                    m_DB_Struct_noStrelka.push_back(r);
-                }
-            }
+            collectNoStrelka();
             return fail(record, "BadRecord",
                         "record line " + std::to_string(i) + " has " + std::to_string(n) +
                             " of 7 fields");
         }
-        records.push_back(std::move(camera));
+        m_DB_Struct.append(camera);
     }
-    if (!storeRecords(record, std::move(records))) {
+    // The answer is not needed any more; the images come next.
+    Bytes().swap(body);
+    if (!storeAll(record)) {
         return fail(record, "ImageBuild", "the device key has not been read");
     }
     return true;

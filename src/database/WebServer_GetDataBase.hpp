@@ -2,6 +2,7 @@
 // The camera database client: its records in memory, the device images built from them and the
 // country filter the download applies before writing.
 
+#include "database/CameraRecordList.hpp"
 #include "database/DataBase.hpp"
 #include "device/ConnectedTargetInfo.hpp"
 #include "server/ServerAccess.hpp"
@@ -10,6 +11,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// Positions of records in WebServer_GetDataBase::DB_Struct(), in answer order.
+using RecordIndexList = std::vector<std::uint32_t>;
 
 class WebServer_GetDataBase {
 public:
@@ -29,7 +34,8 @@ public:
     // False with a 401 failure text at the first country entry of fewer than four fields, a
     // header shorter than ten characters or without three date parts, an answer of fewer than
     // three lines, a record line of fewer than seven fields, or an image that cannot be built;
-    // what the earlier steps stored stays.
+    // what the earlier steps stored stays. Running out of memory is a 401 failure too. The
+    // database answer is walked in place: memory follows the bytes that arrived.
     bool getDatabase(ConnectedTargetInfo& record);
 
     // At most this many records fit the device's database memory.
@@ -39,18 +45,24 @@ public:
     static constexpr std::size_t kRecordSize = 10;
 
     // Every record of the last database answer, in answer order.
-    [[nodiscard]] const DataBaseList& DB_Struct() const { return m_DB_Struct; }
+    [[nodiscard]] const CameraRecordList& DB_Struct() const { return m_DB_Struct; }
     // Scrambled device image of DB_Struct.
     [[nodiscard]] const Bytes& HexFormat_DB() const { return m_HexFormat_DB; }
-    // DB_Struct without the Strelka cameras.
-    [[nodiscard]] const DataBaseList& DB_Struct_noStrelka() const { return m_DB_Struct_noStrelka; }
+    // DB_Struct without the Strelka cameras (positions in DB_Struct).
+    [[nodiscard]] const RecordIndexList& DB_Struct_noStrelka() const {
+        return m_DB_Struct_noStrelka;
+    }
     [[nodiscard]] const Bytes& HexFormat_DB_noStrelka() const { return m_HexFormat_DB_noStrelka; }
-    // The records the user's last choice kept, and their scrambled image.
-    [[nodiscard]] const DataBaseList& DB_Struct_reParsing() const { return m_DB_Struct_reParsing; }
+    // The records the user's last choice kept (positions in DB_Struct), and their image.
+    [[nodiscard]] const RecordIndexList& DB_Struct_reParsing() const {
+        return m_DB_Struct_reParsing;
+    }
     [[nodiscard]] const Bytes& HexFormat_DB_reParsing() const { return m_HexFormat_DB_reParsing; }
 
     // Strict-decodes one record line and reads it as UTF-8; anything invalid gives "".
     static std::string decodingData(std::string_view line);
+    // The same in place: the text overwrites the start of `line` and the result views it.
+    static std::string_view decodingDataInPlace(std::span<char> line);
 
     // Fills `record` from the fields of a decoded record line: 0 camera type, 1 latitude,
     // 2 longitude, 3 direction, 4 speed, 5 autodoria value, 6 country; later fields are ignored.
@@ -77,29 +89,35 @@ public:
     // DB_Struct_noStrelka, their counts and both scrambled images, with copies of the images in
     // the record. Returns false when an image cannot be built (a key entry is not a number yet);
     // what was stored before that point stays.
-    bool storeRecords(ConnectedTargetInfo& record, DataBaseList records);
+    bool storeRecords(ConnectedTargetInfo& record, const DataBaseList& records);
 
     // Keeps the records of DB_Struct whose country is chosen in record.Country_Checked ("YES"),
     // less the excluded Strelka and Fake cameras, in answer order; builds their scrambled image
     // and stores a copy in record.Download_Firmware_DATABASE. Returns false without touching the
     // record when more than 9300 records are chosen, a key entry is not a number, a reached
     // check mark is not a text, or the country lists are shorter than Country_Total_Num; the
-    // chosen list and its image are replaced all the same.
+    // chosen list and its image are replaced all the same. Running out of memory gives false.
     bool reParsingForOriginal(ConnectedTargetInfo& record);
 
 private:
+    bool fetchDatabase(ConnectedTargetInfo& record);
     bool fail(ConnectedTargetInfo& record, std::string_view kind, const std::string& reason);
+    // Takes DB_Struct as the whole database: the list without Strelka cameras, the counts and
+    // both images, with copies in the record.
+    bool storeAll(ConnectedTargetInfo& record);
+    void collectNoStrelka();
+    bool chooseRecords(ConnectedTargetInfo& record);
 
-    // Builds the scrambled device image of `list` into `image`; false on a failure of either
-    // step.
-    static bool buildScrambledImage(const ConnectedTargetInfo& record, const DataBaseList& list,
-                                    Bytes& image);
+    // Builds the scrambled device image of the records at `positions` of DB_Struct (of all of
+    // them when `positions` is null) into `image`; false when the key cannot be read.
+    bool buildScrambledImage(const ConnectedTargetInfo& record, const RecordIndexList* positions,
+                             Bytes& image) const;
 
-    DataBaseList m_DB_Struct;
+    CameraRecordList m_DB_Struct;
     Bytes m_HexFormat_DB;
-    DataBaseList m_DB_Struct_noStrelka;
+    RecordIndexList m_DB_Struct_noStrelka;
     Bytes m_HexFormat_DB_noStrelka;
-    DataBaseList m_DB_Struct_reParsing;
+    RecordIndexList m_DB_Struct_reParsing;
     Bytes m_HexFormat_DB_reParsing;
     server::ServerAccess m_access;
 };

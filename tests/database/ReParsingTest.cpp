@@ -46,6 +46,20 @@ Bytes expectedImage(const ConnectedTargetInfo& record, const DataBaseList& chose
     return image;
 }
 
+// Positions in `all` of the records of `chosen`, found by identity.
+RecordIndexList positionsIn(const DataBaseList& all, const DataBaseList& chosen) {
+    RecordIndexList out;
+    for (const auto& c : chosen) {
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (all[i] == c && (out.empty() || out.back() < i)) {
+                out.push_back(static_cast<std::uint32_t>(i));
+                break;
+            }
+        }
+    }
+    return out;
+}
+
 const std::string kYes = "YES";
 const std::string kNo = "NO";
 
@@ -57,7 +71,11 @@ TEST(StoreRecords, BuildsBothImagesAndCounts) {
     EXPECT_EQ(f.record->Info_DataBase_Count(), 3U);
     EXPECT_EQ(f.record->Info_DataBase_Count_NoStrelka(), 2U);
     ASSERT_EQ(f.db.DB_Struct_noStrelka().size(), 2U);
-    EXPECT_EQ(f.db.DB_Struct_noStrelka()[0].get(), fake.get()) << "the very same record objects";
+    EXPECT_EQ(f.db.DB_Struct_noStrelka(), (RecordIndexList{1, 2}))
+        << "positions of the very same records";
+    EXPECT_EQ(f.db.DB_Struct().kind(0), CameraRecordList::Kind::Strelka);
+    EXPECT_EQ(f.db.DB_Struct().kind(1), CameraRecordList::Kind::Fake);
+    EXPECT_EQ(f.db.DB_Struct().country(2), "B");
     EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE()),
               hex(expectedImage(*f.record, {strelka, fake, plain})));
     EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE_NoStrelka()),
@@ -87,11 +105,12 @@ TEST(ReParsing, KeepsChosenCountriesInAnswerOrderLessExcludedTypes) {
     };
     for (const auto& c : cases) {
         // Countries listed in another order than the records: the answer order wins.
-        Fixture f({a0, b1, a9, c1, a1, b0}, {{"B", kYes}, {"C", kNo}, {"A", kYes}});
+        const DataBaseList all = {a0, b1, a9, c1, a1, b0};
+        Fixture f(all, {{"B", kYes}, {"C", kNo}, {"A", kYes}});
         f.record->setIsExcludeStrelka(c.strelka ? 1 : 0);
         f.record->setIsExcludeFake(c.fake ? 1 : 0);
         ASSERT_TRUE(f.db.reParsingForOriginal(*f.record)) << c.name;
-        EXPECT_EQ(f.db.DB_Struct_reParsing(), c.expected) << c.name;
+        EXPECT_EQ(f.db.DB_Struct_reParsing(), positionsIn(all, c.expected)) << c.name;
         EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE()),
                   hex(expectedImage(*f.record, c.expected)))
             << c.name;
@@ -108,7 +127,7 @@ TEST(ReParsing, ARecordIsTakenOnceAndMatchingIsExact) {
     // "A" appears twice: unchosen then chosen, and chosen again.
     Fixture f({a, lower, spaced}, {{"A", kNo}, {"a", kNo}, {"A", kYes}, {"A", kYes}});
     ASSERT_TRUE(f.db.reParsingForOriginal(*f.record));
-    EXPECT_EQ(f.db.DB_Struct_reParsing(), DataBaseList{a});
+    EXPECT_EQ(f.db.DB_Struct_reParsing(), RecordIndexList{0});
 }
 
 TEST(ReParsing, NineThousandThreeHundredFitNineThousandThreeHundredOneDoNot) {

@@ -63,10 +63,9 @@ TEST(WebServer_GetDataBase_getDatabase, FetchesTheExampleDatabase) {
     EXPECT_EQ(hex(*r.Download_Firmware_DATABASE()), hex(f.db.HexFormat_DB()));
     // The Strelka camera is only in the full list; the Fake camera in both, as the same object.
     ASSERT_EQ(f.db.DB_Struct().size(), 2U);
-    EXPECT_EQ(f.db.DB_Struct()[0]->parsing_camera, 0.0);
-    EXPECT_EQ(f.db.DB_Struct()[1]->parsing_country, "B");
-    ASSERT_EQ(f.db.DB_Struct_noStrelka().size(), 1U);
-    EXPECT_EQ(f.db.DB_Struct_noStrelka()[0], f.db.DB_Struct()[1]);
+    EXPECT_EQ(f.db.DB_Struct().kind(0), CameraRecordList::Kind::Strelka);
+    EXPECT_EQ(f.db.DB_Struct().country(1), "B");
+    EXPECT_EQ(f.db.DB_Struct_noStrelka(), RecordIndexList{1});
     EXPECT_EQ(r.ErrorMessage(), "Not Error");
     EXPECT_THAT(f.server.sim().requests(),
                 ElementsAre("/qvt_database/get_id/KWm", "/qvt_database/countries",
@@ -77,7 +76,9 @@ TEST(WebServer_GetDataBase_getDatabase, TheImageMatchesOneBuiltFromTheSameRecord
     Fetch f(b64("ID1"), kCountries, "2016-05-12\r\n" + kR1 + "\r\n" + kR2 + "\r\nx\r\n");
     ASSERT_TRUE(f.run());
     Bytes expected(24);
-    ASSERT_TRUE(WebServer_GetDataBase::Change_Hex_Format(2, f.db.DB_Struct(), expected));
+    const DataBaseList same = {testing_support::camera(0, 55.75, 37.61, 90, 60, 0, "A"),
+                               testing_support::camera(9, 50.45, 30.52, 180, 40, 1000, "B")};
+    ASSERT_TRUE(WebServer_GetDataBase::Change_Hex_Format(2, same, expected));
     ASSERT_TRUE(WebServer_GetDataBase::ChangeSecurityCode(*f.record, expected, 24));
     EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE()), hex(expected));
 }
