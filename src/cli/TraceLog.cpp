@@ -14,11 +14,37 @@ TraceLog::TraceLog(std::FILE* file)
 
 TraceLog::~TraceLog() { std::fclose(m_file); }
 
-void TraceLog::line(std::string_view source, std::string_view text) {
+std::string TraceLog::escaped(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            out += "\\x";
+            out += kHex[u >> 4U];
+            out += kHex[u & 0xFU];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void TraceLog::line(std::string_view source, std::string_view rawText) {
+    const std::string text = escaped(rawText);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     const std::lock_guard lock(m_mutex);
-    std::fprintf(m_file, "%9.3f %.*s %.*s\n", seconds, static_cast<int>(source.size()),
-                 source.data(), static_cast<int>(text.size()), text.data());
+    const std::string from = escaped(source);
+    std::fprintf(m_file, "%9.3f %s %s\n", seconds, from.c_str(), text.c_str());
     std::fflush(m_file);
 }

@@ -15,7 +15,12 @@ public:
     // Nothing when the file cannot be opened for writing.
     static std::shared_ptr<TraceLog> open(const std::string& path);
 
+    // Writes one line. Control characters and backslashes in the texts are escaped (\n, \x1B,
+    // \\), so that no text a server sent can end a line or forge another one.
     void line(std::string_view source, std::string_view text);
+
+    // `text` with its control characters and backslashes escaped.
+    static std::string escaped(std::string_view text);
 
     TraceLog(const TraceLog&) = delete;
     TraceLog& operator=(const TraceLog&) = delete;

@@ -1,7 +1,10 @@
 #include "server/CurlHttpClient.hpp"
 
+#include "server/RateWindow.hpp"
+
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <string>
 
 #include <curl/curl.h>
@@ -56,34 +59,59 @@ struct Transfer {
     CURL* easy = nullptr;
     std::vector<std::uint8_t>* body = nullptr;
     std::size_t maxBytes = 0;
+    bool truncate = false;
     bool tooLarge = false;
+    bool truncated = false;
+    bool outOfMemory = false;
+    std::uint64_t received = 0; // header and body bytes, for the rate window
     Clock::time_point lastByte = Clock::now();
 };
 
+// Called from C: nothing may be thrown through libcurl, so running out of memory ends the
+// transfer here and is reported as its own failure.
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const std::size_t n = size * count;
     t->lastByte = Clock::now();
-    if (n > t->maxBytes - t->body->size()) {
-        t->tooLarge = true;
-        return 0; // makes curl fail the transfer with a write error
-    }
-    if (t->body->empty()) {
-        // Sized once from the announced length (within the cap) instead of growing by doubling.
-        curl_off_t announced = -1;
-        if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
-                CURLE_OK &&
-            announced > 0) {
-            t->body->reserve(std::min(static_cast<std::size_t>(announced), t->maxBytes));
+    t->received += n;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    const std::size_t room = t->maxBytes - t->body->size();
+    try {
+        if (n > room) {
+            if (!t->truncate) {
+                t->tooLarge = true;
+                return 0; // makes curl fail the transfer with a write error
+            }
+            t->body->insert(t->body->end(), bytes, bytes + room);
+            t->truncated = true;
+            return 0; // enough: the transfer ends here and counts as a success
         }
+        if (t->body->empty()) {
+            // Sized once from the announced length (within the cap) instead of growing by
+            // doubling. Only address space: pages are touched as bytes arrive.
+            curl_off_t announced = -1;
+            if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
+                    CURLE_OK &&
+                announced > 0) {
+                try {
+                    t->body->reserve(std::min(static_cast<std::size_t>(announced), t->maxBytes));
+                } catch (const std::bad_alloc&) {
+                    // Grown by doubling instead; the bytes themselves may still fit.
+                }
+            }
+        }
+        t->body->insert(t->body->end(), bytes, bytes + n);
+    } catch (const std::bad_alloc&) {
+        t->outOfMemory = true;
+        return 0;
     }
-    t->body->insert(t->body->end(), reinterpret_cast<const std::uint8_t*>(data),
-                    reinterpret_cast<const std::uint8_t*>(data) + n);
     return n;
 }
 
 std::size_t onHeader(char*, std::size_t size, std::size_t count, void* user) {
-    static_cast<Transfer*>(user)->lastByte = Clock::now();
+    auto* t = static_cast<Transfer*>(user);
+    t->lastByte = Clock::now();
+    t->received += size * count;
     return size * count;
 }
 
@@ -134,7 +162,7 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
         result.error = error;
         result.message = std::move(message);
         if (error != HttpError::None) {
-            result.body.clear();
+            std::vector<std::uint8_t>().swap(result.body); // the memory too, not only the bytes
             log("GET " + request.url + " failed: " + toString(error) + " (" + result.message + ")");
         } else {
             log("GET " + request.url + " " + std::to_string(result.status) + " " +
@@ -162,6 +190,7 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
     transfer.easy = easy.get();
     transfer.body = &result.body;
     transfer.maxBytes = request.maxBodyBytes;
+    transfer.truncate = request.truncateBody;
     const long timeoutMs = static_cast<long>(request.inactivityTimeout.count());
 
     CURL* h = easy.get();
@@ -174,7 +203,10 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs > 0 ? timeoutMs : 1L);
-    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
+    if (!request.truncateBody) {
+        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(request.maxBodyBytes));
+    }
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
@@ -186,6 +218,8 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
     int running = 1;
     CURLcode code = CURLE_OK;
     HttpError abortedWith = HttpError::None;
+    bool tooSlow = false;
+    RateWindow rate(request.rateWindow, request.minBytesPerSecond, Clock::now());
     while (running != 0) {
         if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
             code = CURLE_FAILED_INIT;
@@ -198,8 +232,14 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
             abortedWith = HttpError::Cancelled;
             break;
         }
-        if (Clock::now() - transfer.lastByte > request.inactivityTimeout) {
+        const Clock::time_point now = Clock::now();
+        if (now - transfer.lastByte > request.inactivityTimeout) {
             abortedWith = HttpError::Timeout;
+            break;
+        }
+        if (rate.tooSlow(now, transfer.received)) {
+            abortedWith = HttpError::Timeout;
+            tooSlow = true;
             break;
         }
         curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
@@ -221,7 +261,19 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
         return finish(abortedWith, "client stopped");
     }
     if (abortedWith == HttpError::Timeout) {
+        if (tooSlow) {
+            return finish(abortedWith, "fewer than " + std::to_string(request.minBytesPerSecond) +
+                                           " bytes per second over " +
+                                           std::to_string(request.rateWindow.count()) + " ms");
+        }
         return finish(abortedWith, "no data for " + std::to_string(timeoutMs) + " ms");
+    }
+    if (transfer.outOfMemory) {
+        return finish(HttpError::TooLarge, "no memory for a body of more than " +
+                                               std::to_string(result.body.size()) + " bytes");
+    }
+    if (transfer.truncated) {
+        return finish(HttpError::None, {});
     }
     const HttpError error = translate(code, transfer.tooLarge);
     if (error == HttpError::TooLarge) {

@@ -14,8 +14,8 @@ enum class HttpError {
     None,
     InvalidUrl, // the text does not form a URL; nothing was sent
     Connect,    // no connection within the time-out, refused, or the name did not resolve
-    Timeout,    // no byte arrived for the inactivity time-out
-    TooLarge,   // the body grew past the request's cap
+    Timeout,    // no byte arrived for the inactivity time-out, or too few over the rate window
+    TooLarge,   // the body grew past the request's cap, or past the memory there is
     Cancelled,  // the client was stopped while the request ran
     Io,         // any other transfer failure
 };
@@ -26,8 +26,14 @@ struct HttpRequest {
     std::string url;
     // The request fails when no byte has arrived for this long (connecting included).
     std::chrono::milliseconds inactivityTimeout{30000};
-    // A body longer than this fails the request.
+    // A body longer than this fails the request, unless truncateBody is set: then the body is
+    // cut there and the request ends as a success.
     std::size_t maxBodyBytes = std::size_t{256} << 20U;
+    bool truncateBody = false;
+    // The request fails as a time-out when fewer than minBytesPerSecond x rateWindow bytes arrived
+    // over the last rateWindow (0 in either turns it off).
+    std::size_t minBytesPerSecond = 100;
+    std::chrono::milliseconds rateWindow{60000};
 };
 
 struct HttpResult {

@@ -26,6 +26,9 @@ std::shared_ptr<CurlHttpClient> ServerAccess::processClient() {
 }
 
 bool ServerAccess::isUrlSafeArgument(std::string_view text) {
+    if (text == "." || text == "..") {
+        return false;
+    }
     for (const char c : text) {
         const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                                 (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
@@ -67,7 +70,9 @@ HttpResult ServerAccess::fetchImage(const std::string& url) const {
 }
 
 HttpResult ServerAccess::probe() const {
-    return m_client->get({m_settings.probeUrl, m_settings.probeTimeout, m_settings.maxAnswerBytes});
+    HttpRequest request{m_settings.probeUrl, m_settings.probeTimeout, m_settings.maxProbeBytes};
+    request.truncateBody = true;
+    return m_client->get(request);
 }
 
 } // namespace server

@@ -22,7 +22,8 @@ public:
     // it, and stop it when the application quits so that requests in flight end at once.
     static std::shared_ptr<CurlHttpClient> processClient();
 
-    // True when every character is URL-unreserved (letters, digits, "-._~"); the empty text is.
+    // True when every character is URL-unreserved (letters, digits, "-._~") and the text is not
+    // "." or "..", which would name another path; the empty text is.
     static bool isUrlSafeArgument(std::string_view text);
 
     // The base address followed by `pathFormat` with its "%@" replaced by `argument`; nullopt
@@ -36,7 +37,7 @@ public:
     [[nodiscard]] HttpResult request(std::string_view pathFormat, std::string_view argument) const;
     // One GET of a complete address the server gave (image cap, request time-out).
     [[nodiscard]] HttpResult fetchImage(const std::string& url) const;
-    // One GET of the probe address (probe time-out).
+    // One GET of the probe address (probe time-out), keeping at most maxProbeBytes of the body.
     [[nodiscard]] HttpResult probe() const;
 
     [[nodiscard]] const ServerSettings& settings() const { return m_settings; }

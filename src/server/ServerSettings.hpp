@@ -16,6 +16,8 @@ struct ServerSettings {
     std::chrono::milliseconds probeTimeout{5000};
     std::size_t maxImageBytes = std::size_t{64} << 20U;
     std::size_t maxAnswerBytes = std::size_t{256} << 20U;
+    // The probe only needs to know that an answer came; it keeps no more of the body than this.
+    std::size_t maxProbeBytes = std::size_t{64} << 10U;
 
     // The addresses built into this program (set by the CMake cache variables
     // DETECTOR_UPDATER_SERVER_URL and DETECTOR_UPDATER_PROBE_URL).

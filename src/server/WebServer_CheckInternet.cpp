@@ -1,3 +1,11 @@
 #include "server/WebServer_CheckInternet.hpp"
 
-bool WebServer_CheckInternet::isNetworkAvailable() const { return m_access.probe().ok(); }
+#include <new>
+
+bool WebServer_CheckInternet::isNetworkAvailable() const {
+    try {
+        return m_access.probe().ok();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}

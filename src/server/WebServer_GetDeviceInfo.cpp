@@ -4,6 +4,7 @@
 #include "server/FieldAnswer.hpp"
 
 #include <array>
+#include <new>
 
 namespace {
 
@@ -165,6 +166,16 @@ std::uint32_t WebServer_GetDeviceInfo::ParsingUpdateType(std::string_view text) 
 }
 
 bool WebServer_GetDeviceInfo::getDeviceInfo(ConnectedTargetInfo& record) const {
+    try {
+        return queryDeviceInfo(record);
+    } catch (const std::bad_alloc&) {
+        record.setErrorMessage(
+            server::failureText(kErrorCode, "OutOfMemory", "the answer does not fit in memory"));
+        return false;
+    }
+}
+
+bool WebServer_GetDeviceInfo::queryDeviceInfo(ConnectedTargetInfo& record) const {
     const server::HttpResult answer =
         m_access.request(kPath, record.ConnectedDevice_KewordForWebAcess());
     const auto fields = server::FieldAnswer::decode(answer.body);

@@ -24,7 +24,8 @@ public:
 
     // Requests the 22 fields for the record's keyword and stores them (and the four cut
     // offsets) in position order. False with a 301 failure text in ErrorMessage at the first
-    // missing field or hex field shorter than two characters; what was stored before stays.
+    // missing field or hex field shorter than two characters, or when memory runs out; what was
+    // stored before stays.
     bool getDeviceInfo(ConnectedTargetInfo& record) const;
 
     // The hexadecimal number after the text's first two characters (blanks and line breaks
@@ -39,5 +40,6 @@ public:
     static std::uint32_t ParsingUpdateType(std::string_view text);
 
 private:
+    bool queryDeviceInfo(ConnectedTargetInfo& record) const;
     server::ServerAccess m_access;
 };

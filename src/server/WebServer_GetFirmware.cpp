@@ -3,6 +3,7 @@
 #include "server/FieldAnswer.hpp"
 
 #include <array>
+#include <new>
 
 namespace {
 
@@ -32,6 +33,16 @@ const std::array<ImageSlot, 4> kSlots = {{
 } // namespace
 
 bool WebServer_GetFirmware::getFirmware(ConnectedTargetInfo& record) const {
+    try {
+        return fetchFirmware(record);
+    } catch (const std::bad_alloc&) {
+        record.setErrorMessage(
+            server::failureText(kErrorCode, "OutOfMemory", "an answer does not fit in memory"));
+        return false;
+    }
+}
+
+bool WebServer_GetFirmware::fetchFirmware(ConnectedTargetInfo& record) const {
     const server::HttpResult list =
         m_access.request(kPath, record.ConnectedDevice_KewordForWebAcess());
     const auto fields = server::FieldAnswer::decode(list.body);

@@ -16,9 +16,11 @@ public:
     // For RD, GPS, audio and display image in turn, when the image's enable flag is set: reads
     // its address from the list, stores it, fetches it and stores the body (absent when the
     // fetch failed, whatever the HTTP status otherwise). True when every enabled image's
-    // address was in the list; false with a 501 failure text at the first that was not.
+    // address was in the list; false with a 501 failure text at the first that was not, or
+    // when memory runs out.
     bool getFirmware(ConnectedTargetInfo& record) const;
 
 private:
+    bool fetchFirmware(ConnectedTargetInfo& record) const;
     server::ServerAccess m_access;
 };

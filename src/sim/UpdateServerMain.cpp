@@ -3,7 +3,9 @@
 #include "sim/UpdateServerSim.hpp"
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -13,7 +15,9 @@ namespace {
 void usage() {
     std::cerr << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
                  "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
-                 "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n";
+                 "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n"
+                 "        flood-lines:MB, flood-records:MB, long-line:MB (database answers of\n"
+                 "        MB megabytes: line feeds, valid records, one endless record line)\n";
 }
 
 std::optional<sim::ServerFault> faultNamed(const std::string& name) {
@@ -35,6 +39,15 @@ std::optional<sim::ServerFault> faultNamed(const std::string& name) {
     if (name == "empty") {
         return sim::ServerFault::EmptyBody;
     }
+    if (name == "flood-lines") {
+        return sim::ServerFault::FloodLines;
+    }
+    if (name == "flood-records") {
+        return sim::ServerFault::FloodRecords;
+    }
+    if (name == "long-line") {
+        return sim::ServerFault::LongLine;
+    }
     return std::nullopt;
 }
 
@@ -46,6 +59,7 @@ int main(int argc, char** argv) {
     std::string logPath;
     int port = 8754;
     std::vector<std::pair<sim::ServerFault, std::string>> faults;
+    std::uint64_t floodBytes = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -73,8 +87,23 @@ int main(int argc, char** argv) {
                 std::cerr << "detector-update-server: unknown fault '" << faultArgument << "'\n";
                 return 2;
             }
-            faults.emplace_back(*fault,
-                                colon == std::string::npos ? "" : faultArgument.substr(colon + 1));
+            std::string prefix = colon == std::string::npos ? "" : faultArgument.substr(colon + 1);
+            if (*fault == sim::ServerFault::FloodLines ||
+                *fault == sim::ServerFault::FloodRecords || *fault == sim::ServerFault::LongLine) {
+                // KIND:MB[:PATH-PREFIX]
+                const auto next = prefix.find(':');
+                const std::string megabytes = prefix.substr(0, next);
+                prefix = next == std::string::npos ? "" : prefix.substr(next + 1);
+                char* end = nullptr;
+                const unsigned long long mb = std::strtoull(megabytes.c_str(), &end, 10);
+                if (megabytes.empty() || *end != '\0' || mb == 0 || mb > 100000) {
+                    std::cerr << "detector-update-server: bad flood size in '" << faultArgument
+                              << "'\n";
+                    return 2;
+                }
+                floodBytes = mb * 1000000ULL;
+            }
+            faults.emplace_back(*fault, prefix);
         } else if (arg == "-h" || arg == "--help") {
             usage();
             return 0;
@@ -104,6 +133,9 @@ int main(int argc, char** argv) {
     sim::UpdateServerSim server(std::move(*catalog));
     for (const auto& [fault, prefix] : faults) {
         server.addFault(fault, prefix);
+    }
+    if (floodBytes != 0) {
+        server.setFloodBytes(floodBytes);
     }
     if (!logPath.empty() && !server.setLogFile(logPath)) {
         std::cerr << "detector-update-server: cannot write " << logPath << "\n";

@@ -1,5 +1,6 @@
 #include "sim/UpdateServerSim.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
 #include <map>
@@ -23,6 +24,71 @@ constexpr std::string_view kFinishPrefix = "/qvt_database/finish/";
 // Not Base64 for either decoder: the lenient one gives nothing for a non-ASCII text.
 constexpr std::string_view kBadBase64 = "%%not*base64\xC3\xA9%%";
 
+// A database answer of a dated header, `bytes` of flood and the closing lines, produced piece by
+// piece so that even a flood of hundreds of megabytes costs the server no memory.
+class FloodAnswer {
+public:
+    FloodAnswer(ServerFault kind, std::uint64_t bytes, const std::string& date,
+                const std::vector<std::string>& recordLines)
+        : m_head(date + " flood\r\n") {
+        if (kind == ServerFault::FloodLines) {
+            m_unit = "\n";
+            m_tail = "END\r\n";
+        } else if (kind == ServerFault::FloodRecords) {
+            for (const auto& line : recordLines) {
+                m_unit += line;
+                m_unit += "\r\n";
+            }
+            if (m_unit.empty()) {
+                m_unit = "\r\n";
+            }
+            m_tail = "END\r\n";
+        } else {
+            // A valid record whose country name never ends: its text is a multiple of three
+            // bytes long, so the name's "AAA" runs encode as "QUFB".
+            std::string text = "1,55.75,37.61,90,60,0,";
+            while (text.size() % 3 != 0) {
+                text += 'A';
+            }
+            m_head += UpdateServerSim::base64Encode(text);
+            m_unit = "QUFB";
+            m_tail = "\r\nEND\r\n";
+        }
+        m_middle = std::max<std::uint64_t>(1, bytes / m_unit.size()) * m_unit.size();
+    }
+
+    [[nodiscard]] std::size_t size() const {
+        return static_cast<std::size_t>(m_head.size() + m_middle + m_tail.size());
+    }
+
+    // Up to `length` bytes from `offset` on.
+    [[nodiscard]] std::string piece(std::uint64_t offset, std::size_t length) const {
+        std::string out;
+        while (out.size() < length && offset < size()) {
+            if (offset < m_head.size()) {
+                out += m_head[offset];
+            } else if (offset < m_head.size() + m_middle) {
+                const std::uint64_t at = (offset - m_head.size()) % m_unit.size();
+                const std::size_t n = std::min<std::uint64_t>(
+                    {length - out.size(), m_unit.size() - at, m_head.size() + m_middle - offset});
+                out.append(m_unit, static_cast<std::size_t>(at), n);
+                offset += n;
+                continue;
+            } else {
+                out += m_tail[offset - m_head.size() - m_middle];
+            }
+            ++offset;
+        }
+        return out;
+    }
+
+private:
+    std::string m_head;
+    std::string m_unit;
+    std::uint64_t m_middle = 0;
+    std::string m_tail;
+};
+
 struct Answer {
     Answer() = default;
     Answer(int s, std::string b, std::string type = "text/plain", std::string loc = {},
@@ -39,8 +105,12 @@ struct Answer {
     std::string location;
     // A large answer served without copying it per request; replaces body when set.
     std::shared_ptr<const std::string> shared;
+    // An answer made up while it is sent; replaces body when set.
+    std::shared_ptr<const FloodAnswer> flood;
 
-    [[nodiscard]] std::size_t size() const { return shared ? shared->size() : body.size(); }
+    [[nodiscard]] std::size_t size() const {
+        return flood ? flood->size() : shared ? shared->size() : body.size();
+    }
 };
 
 Answer notFound(const std::string& path) {
@@ -127,6 +197,7 @@ struct UpdateServerSim::Impl {
     std::condition_variable released;
     bool stopping = false;
     std::chrono::milliseconds stallTime{60000};
+    std::uint64_t floodBytes = 1000000;
     std::vector<std::pair<ServerFault, std::string>> faults;
     std::map<std::string, std::pair<int, std::string>> answers;
     std::vector<std::string> logLines;
@@ -281,6 +352,7 @@ struct UpdateServerSim::Impl {
         std::optional<ServerFault> fault;
         std::optional<std::pair<int, std::string>> fixed;
         std::chrono::milliseconds stall{};
+        std::uint64_t flood = 0;
         {
             const std::lock_guard lock(mutex);
             // Noted on arrival, so that a test sees a request its handler is still holding.
@@ -295,6 +367,21 @@ struct UpdateServerSim::Impl {
                 fixed = it->second;
             }
             stall = stallTime;
+            flood = floodBytes;
+        }
+        if ((fault == ServerFault::FloodLines || fault == ServerFault::FloodRecords ||
+             fault == ServerFault::LongLine) &&
+            startsWith(req.path, kDatabasePrefix)) {
+            std::vector<std::string> lines;
+            if (fault == ServerFault::FloodRecords) {
+                for (const auto& camera : catalog.cameras) {
+                    lines.push_back(base64Encode(camera));
+                }
+            }
+            Answer answer(200, {});
+            answer.flood =
+                std::make_shared<const FloodAnswer>(*fault, flood, catalog.databaseDate, lines);
+            return answer;
         }
         if (fault == ServerFault::Stall) {
             std::unique_lock lock(mutex);
@@ -334,7 +421,16 @@ UpdateServerSim::UpdateServerSim(UpdateCatalog catalog)
         if (!answer.location.empty()) {
             res.set_header("Location", answer.location);
         }
-        if (answer.shared) {
+        if (answer.flood) {
+            const auto flood = answer.flood;
+            res.set_content_provider(
+                flood->size(), answer.contentType.c_str(),
+                [flood](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                    const std::string piece =
+                        flood->piece(offset, std::min<std::size_t>(length, 1U << 16U));
+                    return sink.write(piece.data(), piece.size());
+                });
+        } else if (answer.shared) {
             const auto body = answer.shared;
             res.set_content_provider(
                 body->size(), answer.contentType.c_str(),
@@ -401,6 +497,11 @@ void UpdateServerSim::clearFaults() {
 void UpdateServerSim::setStallTime(std::chrono::milliseconds time) {
     const std::lock_guard lock(m_impl->mutex);
     m_impl->stallTime = time;
+}
+
+void UpdateServerSim::setFloodBytes(std::uint64_t bytes) {
+    const std::lock_guard lock(m_impl->mutex);
+    m_impl->floodBytes = bytes;
 }
 
 void UpdateServerSim::setAnswer(const std::string& path, std::string body, int status) {

@@ -19,6 +19,10 @@ enum class ServerFault {
     Stall,         // holds the answer back for the stall time (see setStallTime)
     Redirect,      // 302 to the same path, which then answers normally
     EmptyBody,     // 200 with an empty body
+    // Database answers of the flood size (see setFloodBytes) after a valid header:
+    FloodLines,   // line feeds only
+    FloodRecords, // the catalog's record lines over and over, then the two closing lines
+    LongLine,     // one endless valid record line, then the two closing lines
 };
 
 class UpdateServerSim {
@@ -44,6 +48,8 @@ public:
     void clearFaults();
     // How long a stalled answer is held back (default 60 s; stop() releases it earlier).
     void setStallTime(std::chrono::milliseconds time);
+    // Bytes of the flood between the header and the closing lines (default 1 MB).
+    void setFloodBytes(std::uint64_t bytes);
     // Serves `body` with `status` for exactly `path`, in place of what the catalog gives.
     void setAnswer(const std::string& path, std::string body, int status = 200);
 

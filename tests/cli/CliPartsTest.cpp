@@ -4,8 +4,12 @@
 #include "cli/CliOptions.hpp"
 #include "cli/CliTexts.hpp"
 #include "cli/OptionsSelectionPresenter.hpp"
+#include "cli/TraceLog.hpp"
 #include "cli/UpdatePlan.hpp"
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -145,3 +149,20 @@ TEST(UpdatePlanTest, StagesFromTheRecord) {
 }
 
 } // namespace
+
+TEST(TraceLogTest, ServerTextCannotForgeALine) {
+    const std::string path = testing::TempDir() + "trace-escape.txt";
+    {
+        const auto trace = TraceLog::open(path);
+        ASSERT_NE(trace, nullptr);
+        trace->line("http", "GET http://h/x failed (cannot form a URL from 'a\n  0.001 usb "
+                            "FAKE\r\x1B[2J\x7F\\')");
+    }
+    std::ifstream in(path);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(std::count(all.begin(), all.end(), '\n'), 1) << all;
+    EXPECT_NE(all.find(" http GET http://h/x failed (cannot form a URL from "
+                       "'a\\n  0.001 usb FAKE\\r\\x1B[2J\\x7F\\\\')\n"),
+              std::string::npos)
+        << all;
+}

@@ -97,6 +97,33 @@ TEST(CurlHttpClient, FailsABodyOverTheCap) {
     EXPECT_TRUE(r.body.empty());
     request.maxBodyBytes = 5000;
     EXPECT_TRUE(s.client().get(request).ok());
+    // Cut instead of failed: the first bytes are kept.
+    request.maxBodyBytes = 100;
+    request.truncateBody = true;
+    const auto cut = s.client().get(request);
+    ASSERT_TRUE(cut.ok()) << cut.message;
+    EXPECT_TRUE(cut.body == std::vector<std::uint8_t>(100, 0xAB));
+}
+
+TEST(CurlHttpClient, FailsATransferSlowerThanTheFloorOverTheWindow) {
+    SimServer s(catalogWithImage({1}));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    server::HttpRequest request{s.sim().baseAddress() + "/firmware/KW/rd.bin",
+                                std::chrono::seconds(10)};
+    request.rateWindow = std::chrono::milliseconds(200);
+    const auto r = s.client().get(request);
+    EXPECT_EQ(r.error, HttpError::Timeout);
+    EXPECT_EQ(r.message, "fewer than 100 bytes per second over 200 ms")
+        << "the window, not the inactivity time-out, ended it";
+}
+
+TEST(ServerAccess, TheProbeKeepsAtMost64KiB) {
+    SimServer s(catalogWithImage(std::vector<std::uint8_t>(200000, 7)));
+    s.settings().probeUrl = s.sim().baseAddress() + "/firmware/KW/rd.bin";
+    const auto r = s.access().probe();
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.body.size(), 65536U);
 }
 
 TEST(CurlHttpClient, SendsNothingForATextThatIsNotAUrl) {
@@ -200,6 +227,8 @@ INSTANTIATE_TEST_SUITE_P(Keywords, ServerAccessUrl,
                                          UrlCase{"", true}, UrlCase{"4810 RV", false},
                                          UrlCase{"a/b", false}, UrlCase{"a?b", false},
                                          UrlCase{"a%20b", false}, UrlCase{"\xD0\x96", false},
-                                         UrlCase{"a#b", false}));
+                                         UrlCase{"a#b", false}, UrlCase{".", false},
+                                         UrlCase{"..", false}, UrlCase{"...", true},
+                                         UrlCase{".a", true}));
 
 } // namespace

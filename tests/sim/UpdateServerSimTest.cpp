@@ -136,6 +136,54 @@ TEST(UpdateServerSim, BadBase64RecordsFailTheDatabase) {
               "Error_Code_401/ BadRecord / record line 1 has 1 of 7 fields ");
 }
 
+TEST(UpdateServerSim, FloodsTheDatabaseAnswerInEachMode) {
+    const sim::UpdateCatalog catalog = demoCatalog();
+    std::size_t unit = 0; // bytes of the catalog's record lines, one pass
+    for (const auto& camera : catalog.cameras) {
+        unit += sim::UpdateServerSim::base64Encode(camera).size() + 2;
+    }
+    struct Case {
+        sim::ServerFault fault;
+        std::uint64_t bytes;
+        bool fetched;
+        std::string error;
+        std::uint32_t records;
+    };
+    const std::vector<Case> cases = {
+        {sim::ServerFault::FloodLines, 100000, false,
+         "Error_Code_401/ BadRecord / record line 1 has 1 of 7 fields ", 0},
+        // Two passes over the catalog's records, then the two closing lines.
+        {sim::ServerFault::FloodRecords, 2 * unit + 5, true, "Not Error",
+         static_cast<std::uint32_t>(2 * catalog.cameras.size())},
+        {sim::ServerFault::LongLine, 100000, true, "Not Error", 1},
+    };
+    for (const auto& c : cases) {
+        ServerSteps s("5810_SIGNATUREE");
+        auto& r = *s.record;
+        r.setConnectedDevice_Enable_DATABASE_Firmware(1);
+        s.server.sim().addFault(c.fault);
+        s.server.sim().setFloodBytes(c.bytes);
+        EXPECT_EQ(s.db.getDatabase(r), c.fetched) << static_cast<int>(c.fault);
+        EXPECT_EQ(r.ErrorMessage(), c.error);
+        EXPECT_EQ(r.Info_strDate(), "120516") << "the header is valid";
+        if (c.fetched) {
+            EXPECT_EQ(r.Info_DataBase_Count(), c.records);
+        }
+        const std::string log = s.server.sim().log().back();
+        const std::uint64_t sent = std::stoull(log.substr(log.rfind(' ') + 1));
+        EXPECT_GE(sent, c.bytes) << log;
+        EXPECT_LT(sent, c.bytes + 128) << log;
+    }
+    ServerSteps s("5810_SIGNATUREE");
+    s.server.sim().addFault(sim::ServerFault::LongLine);
+    s.server.sim().setFloodBytes(100000);
+    s.record->setConnectedDevice_Enable_DATABASE_Firmware(1);
+    ASSERT_TRUE(s.db.getDatabase(*s.record));
+    // One record whose country name runs over the whole line.
+    EXPECT_GT(s.db.DB_Struct().country(0).size(), 70000U);
+    EXPECT_EQ(s.db.DB_Struct().country(0).find_first_not_of('A'), std::string_view::npos);
+}
+
 TEST(UpdateServerSim, RecordsTheFinishRequestAndWritesItsLog) {
     SimServer s(smallCatalog());
     const std::string logPath = testing::TempDir() + "update-server-sim.log";
