@@ -40,8 +40,7 @@ CameraRecordList::Kind CameraRecordList::kindOf(const DataBase& record) {
     return record.parsing_camera == kFakeCamera ? Kind::Fake : Kind::Other;
 }
 
-void CameraRecordList::append(const DataBase& record) {
-    const std::string_view name = record.parsing_country;
+void CameraRecordList::append(const DataBase& record, std::string_view name) {
     const bool newRun = m_runs.empty() || country(size() - 1) != name;
     if (newRun && (m_names.size() + name.size() > std::numeric_limits<std::uint32_t>::max() ||
                    m_runs.size() >= std::numeric_limits<std::uint32_t>::max())) {

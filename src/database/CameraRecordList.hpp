@@ -25,7 +25,9 @@ public:
     static Kind kindOf(const DataBase& record);
 
     // Appends `record`; may throw std::bad_alloc, leaving the list as it was.
-    void append(const DataBase& record);
+    void append(const DataBase& record) { append(record, record.parsing_country); }
+    // Appends `record` with `country` in place of its own.
+    void append(const DataBase& record, std::string_view country);
     void clear();
 
     [[nodiscard]] std::size_t size() const { return m_kinds.size(); }

@@ -366,6 +366,10 @@ bool WebServer_GetDataBase::fetchDatabase(ConnectedTargetInfo& record) {
             }
             from = comma + 1;
         }
+        // The country goes straight from the answer into the list: a record cannot hold a
+        // second copy of a name that may be as long as the answer.
+        const std::string_view country = n == kRecordFields ? fields[6] : std::string_view{};
+        fields[6] = {};
         DataBase camera;
         if (!setStrData(std::span(fields.data(), n), camera)) {
             // The records read so far stay in the lists; the record's counts and images do not
@@ -375,7 +379,7 @@ bool WebServer_GetDataBase::fetchDatabase(ConnectedTargetInfo& record) {
                         "record line " + std::to_string(i) + " has " + std::to_string(n) +
                             " of 7 fields");
         }
-        m_DB_Struct.append(camera);
+        m_DB_Struct.append(camera, country);
     }
     // The answer is not needed any more; the images come next.
     Bytes().swap(body);

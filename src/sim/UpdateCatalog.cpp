@@ -85,6 +85,16 @@ std::optional<UpdateCatalog> UpdateCatalog::load(const std::filesystem::path& fo
                 if (name.empty()) {
                     continue;
                 }
+                // Both become parts of a path inside the catalog folder and nothing more.
+                const std::string* const parts[] = {&model.keyword, &name};
+                for (const std::string* part : parts) {
+                    if (part->empty() || *part == "." || *part == ".." ||
+                        part->find_first_of("/\\") != std::string::npos ||
+                        part->find('\0') != std::string::npos) {
+                        error = "bad firmware path part '" + *part + "'";
+                        return std::nullopt;
+                    }
+                }
                 const auto path = folder / "firmware" / model.keyword / name;
                 const auto bytes = readFile(path);
                 if (!bytes) {
