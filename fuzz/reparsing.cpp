@@ -83,10 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record->setIsExcludeFake((flags >> 1U) & 1U);
 
     // Records: a run length and a camera byte each, so large runs reach the 9300 limit.
+    constexpr std::size_t kMostRecords = WebServer_GetDataBase::kMaxRecords + 100;
     DataBaseList records;
-    while (!in.empty() && records.size() < 20000) {
+    while (!in.empty() && records.size() < kMostRecords) {
         const std::uint8_t b = in.byte();
-        const std::size_t run = (b & 0x80U) != 0 ? 1 + in.byte() * 40U : 1;
+        const std::size_t run = (b & 0x80U) != 0 ? 1 + in.byte() * 37U : 1;
         auto r = std::make_shared<DataBase>();
         const double cameras[] = {0, 9, 1, 9.5, -0.0, 3};
         r->parsing_camera = cameras[b % 6];
@@ -95,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r->parsing_direction = b;
         r->parsing_speed = b * 3;
         r->parsing_country = kNames[(b >> 3U) % 5];
-        for (std::size_t k = 0; k < run && records.size() < 20000; ++k) {
+        for (std::size_t k = 0; k < run && records.size() < kMostRecords; ++k) {
             records.push_back(r);
         }
     }
