@@ -240,6 +240,28 @@ std::string strictDecodedText(const Bytes& body) {
     return codec::isValidUtf8(text) ? WebServer_GetDataBase::decodingData(text) : std::string{};
 }
 
+// Why a country list holds no country: the request's failure, or what the answer was.
+std::string noCountriesReason(const server::HttpResult& answer) {
+    if (!answer.ok()) {
+        return answer.message;
+    }
+    const std::string_view body = asText(answer.body);
+    const std::string size = std::to_string(body.size()) + "-byte";
+    if (body.empty()) {
+        return "the country list answer is empty";
+    }
+    const auto decoded = codec::isValidUtf8(body) ? codec::strictBase64DecodeText(body)
+                                                  : std::optional<std::string>{};
+    if (!decoded) {
+        return "the " + size + " country list answer (HTTP " + std::to_string(answer.status) +
+               ") is not Base64";
+    }
+    if (!codec::isValidUtf8(*decoded)) {
+        return "the " + size + " country list answer does not decode to text";
+    }
+    return "the country list " + server::quoted(*decoded) + " names no country";
+}
+
 } // namespace
 
 bool WebServer_GetDataBase::fail(ConnectedTargetInfo& record, std::string_view kind,
@@ -256,6 +278,9 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     // Identifier: stored as received, then replaced by its decoded text.
     const server::HttpResult idAnswer =
         m_access.request(kIdPath, record.ConnectedDevice_KewordForWebAcess());
+    if (!idAnswer.ok()) {
+        return fail(record, server::failureKind(idAnswer.error), idAnswer.message);
+    }
     record.setSsId(codec::isValidUtf8(asText(idAnswer.body)) ? std::string(asText(idAnswer.body))
                                                              : std::string{});
     const std::string ssId = strictDecodedText(idAnswer.body);
@@ -265,6 +290,10 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     const server::HttpResult countryAnswer = m_access.request(kCountriesPath, {});
     const std::vector<std::string> pieces =
         server::FieldAnswer::split(strictDecodedText(countryAnswer.body), '$');
+    // A database is to be written, and without a country none can be chosen.
+    if (pieces.size() < 2) {
+        return fail(record, "NoCountries", noCountriesReason(countryAnswer));
+    }
     record.setCountry_Total_Num(static_cast<std::uint32_t>(pieces.size() - 1));
     auto names = std::make_shared<TextList>();
     auto cameras = std::make_shared<TextList>();
@@ -297,6 +326,9 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
 
     // Database: lines of Base64 records between a dated header and two closing lines.
     const server::HttpResult dbAnswer = m_access.request(kDatabasePath, ssId);
+    if (!dbAnswer.ok()) {
+        return fail(record, server::failureKind(dbAnswer.error), dbAnswer.message);
+    }
     std::string body = codec::isValidUtf8(asText(dbAnswer.body))
                            ? std::string(asText(dbAnswer.body))
                            : std::string{};
