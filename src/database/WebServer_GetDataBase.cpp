@@ -1,6 +1,7 @@
 #include "database/WebServer_GetDataBase.hpp"
 
 #include "database/Base64.hpp"
+#include "database/CountryListAnswer.hpp"
 #include "database/TextNumber.hpp"
 #include "database/Utf8.hpp"
 #include "server/FieldAnswer.hpp"
@@ -240,28 +241,6 @@ std::string strictDecodedText(const Bytes& body) {
     return codec::isValidUtf8(text) ? WebServer_GetDataBase::decodingData(text) : std::string{};
 }
 
-// Why a country list holds no country: the request's failure, or what the answer was.
-std::string noCountriesReason(const server::HttpResult& answer) {
-    if (!answer.ok()) {
-        return answer.message;
-    }
-    const std::string_view body = asText(answer.body);
-    const std::string size = std::to_string(body.size()) + "-byte";
-    if (body.empty()) {
-        return "the country list answer is empty";
-    }
-    const auto decoded = codec::isValidUtf8(body) ? codec::strictBase64DecodeText(body)
-                                                  : std::optional<std::string>{};
-    if (!decoded) {
-        return "the " + size + " country list answer (HTTP " + std::to_string(answer.status) +
-               ") is not Base64";
-    }
-    if (!codec::isValidUtf8(*decoded)) {
-        return "the " + size + " country list answer does not decode to text";
-    }
-    return "the country list " + server::quoted(*decoded) + " names no country";
-}
-
 } // namespace
 
 bool WebServer_GetDataBase::fail(ConnectedTargetInfo& record, std::string_view kind,
@@ -287,14 +266,14 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     record.setSsId(ssId);
 
     // Country list; the piece before the first "$" is not a country.
-    const server::HttpResult countryAnswer = m_access.request(kCountriesPath, {});
-    const std::vector<std::string> pieces =
-        server::FieldAnswer::split(strictDecodedText(countryAnswer.body), '$');
+    const CountryListAnswer countries =
+        CountryListAnswer::decode(m_access.request(kCountriesPath, {}));
+    const std::vector<std::string>& entries = countries.entries();
     // A database is to be written, and without a country none can be chosen.
-    if (pieces.size() < 2) {
-        return fail(record, "NoCountries", noCountriesReason(countryAnswer));
+    if (entries.empty()) {
+        return fail(record, "NoCountries", countries.noCountriesReason());
     }
-    record.setCountry_Total_Num(static_cast<std::uint32_t>(pieces.size() - 1));
+    record.setCountry_Total_Num(static_cast<std::uint32_t>(entries.size()));
     auto names = std::make_shared<TextList>();
     auto cameras = std::make_shared<TextList>();
     auto strelka = std::make_shared<TextList>();
@@ -308,13 +287,14 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
         record.setCountry_Fake_Num(fake);
         record.setCountry_Checked(checked);
     };
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-        const std::vector<std::string> f = server::FieldAnswer::split(pieces[i], '|');
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::vector<std::string> f = CountryListAnswer::fields(entries[i]);
         if (f.size() < 4) {
             publish();
             return fail(record, "MissingCountryField",
-                        "country entry " + std::to_string(i) + " " + server::quoted(pieces[i]) +
-                            " has " + std::to_string(f.size()) + " of 4 fields");
+                        "country entry " + std::to_string(i + 1) + " " +
+                            server::quoted(entries[i]) + " has " + std::to_string(f.size()) +
+                            " of 4 fields");
         }
         names->push_back(f[0]);
         cameras->push_back(f[1]);
