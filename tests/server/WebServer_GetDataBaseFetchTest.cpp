@@ -116,8 +116,8 @@ TEST_P(NoCountries, FailTheFetchBeforeTheDatabaseRequest) {
     if (c.stall) {
         f.server.sim().addFault(sim::ServerFault::Stall, "/qvt_database/countries");
         f.server.sim().setStallTime(std::chrono::seconds(20));
+        f.server.settings().requestTimeout = std::chrono::milliseconds(300);
     }
-    f.server.settings().requestTimeout = std::chrono::milliseconds(300);
     EXPECT_FALSE(WebServer_GetDataBase(f.server.access()).getDatabase(*f.record));
     std::string expected = c.text;
     if (const auto slot = expected.find("{at}"); slot != std::string::npos) {

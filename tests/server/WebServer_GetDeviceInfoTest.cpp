@@ -159,7 +159,7 @@ struct ServerFaultCase {
 class ServerFaults : public testing::TestWithParam<ServerFaultCase> {};
 
 TEST_P(ServerFaults, FailTheQueryWithTheirOwnText) {
-    SimServer s(Query::catalog(plainInfo()), std::chrono::milliseconds(300));
+    SimServer s(Query::catalog(plainInfo()));
     const std::string at = "127.0.0.1:" + std::to_string(s.sim().port());
     GetParam().spoil(s);
     ConnectedTargetInfo record;
@@ -200,6 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                         [](SimServer& s) {
                             s.sim().addFault(sim::ServerFault::Stall);
                             s.sim().setStallTime(std::chrono::seconds(20));
+                            s.settings().requestTimeout = std::chrono::milliseconds(300);
                         },
                         "Error_Code_301/ TimedOut / no data from {at} for 300 ms "},
         ServerFaultCase{"OverTheCap", [](SimServer& s) { s.settings().maxAnswerBytes = 10; },
