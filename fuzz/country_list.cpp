@@ -16,8 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WebServer_GetDataBase db(run.access());
     const bool ok = db.getDatabase(r);
     const std::size_t total = r.Country_Total_Num();
-    FUZZ_CHECK(r.Country_Name() && r.Country_SpeedCam_Num() && r.Country_Strelka_Num() &&
-               r.Country_Fake_Num() && r.Country_Checked());
+    if (!r.Country_Name()) {
+        // No country at all: the database could never be chosen, so the fetch fails first.
+        FUZZ_CHECK(!ok);
+        FUZZ_CHECK(r.ErrorMessage().rfind("Error_Code_401/ NoCountries / ", 0) == 0);
+        FUZZ_CHECK(fuzzing::isFailureText(r.ErrorMessage(), 401));
+        return 0;
+    }
+    FUZZ_CHECK(r.Country_SpeedCam_Num() && r.Country_Strelka_Num() && r.Country_Fake_Num() &&
+               r.Country_Checked());
     const std::size_t names = r.Country_Name()->size();
     FUZZ_CHECK(r.Country_SpeedCam_Num()->size() == names);
     FUZZ_CHECK(r.Country_Strelka_Num()->size() == names);

@@ -114,7 +114,8 @@ TEST(CurlHttpClient, FailsATransferSlowerThanTheFloorOverTheWindow) {
     request.rateWindow = std::chrono::milliseconds(200);
     const auto r = s.client().get(request);
     EXPECT_EQ(r.error, HttpError::Timeout);
-    EXPECT_EQ(r.message, "fewer than 100 bytes per second over 200 ms")
+    EXPECT_EQ(r.message, "fewer than 100 bytes per second from 127.0.0.1:" +
+                             std::to_string(s.sim().port()) + " over 200 ms")
         << "the window, not the inactivity time-out, ended it";
 }
 
