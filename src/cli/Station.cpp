@@ -46,6 +46,19 @@ std::string stringAt(const nlohmann::json& object, const char* key) {
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+// A live line must not wrap, or redrawing in place would miscount the lines: at most 79
+// characters (UTF-8 sequences are kept whole).
+std::string fit(const std::string& line) {
+    constexpr std::size_t kColumns = 79;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if ((static_cast<unsigned char>(line[i]) & 0xC0U) != 0x80U && ++characters > kColumns) {
+            return line.substr(0, i);
+        }
+    }
+    return line;
+}
+
 struct Job {
     std::string port;
     std::unique_ptr<ChildProcess> child;
@@ -80,6 +93,7 @@ struct Station::Impl {
     std::vector<std::unique_ptr<Job>> finished;
     SteadyClock::time_point lastActivity = SteadyClock::now();
     int liveLines = 0;
+    bool dirty = false; // the live lines need drawing again
     bool stopsSent = false;
     bool acceptanceEnded = false;
 
@@ -116,6 +130,7 @@ struct Station::Impl {
     }
 
     void clearLive() {
+        dirty = true;
         if (options.terminal && liveLines > 0) {
             std::fprintf(out, "\033[%dA\033[J", liveLines);
             liveLines = 0;
@@ -139,12 +154,13 @@ struct Station::Impl {
     }
 
     void drawLive() {
-        if (!options.terminal) {
+        if (!options.terminal || !dirty) {
             return;
         }
         clearLive();
+        dirty = false;
         for (const auto& job : running) {
-            std::fprintf(out, "%s\n", lineOf(*job).c_str());
+            std::fprintf(out, "%s\n", fit(lineOf(*job)).c_str());
             ++liveLines;
         }
         if (!pending.empty()) {
@@ -200,6 +216,7 @@ struct Station::Impl {
             print(port + ": update started");
         }
         running.push_back(std::move(job));
+        dirty = true;
     }
 
     void endJob(std::unique_ptr<Job> job) {
@@ -237,6 +254,7 @@ struct Station::Impl {
                 print(port + ": not taken, the station is stopping");
             } else {
                 pending.push_back(port);
+                dirty = true;
             }
         }
     }
@@ -294,7 +312,6 @@ struct Station::Impl {
             while (::read(wakeRead, drain, sizeof drain) > 0) {
             }
         }
-        bool redraw = false;
         for (auto it = running.begin(); it != running.end();) {
             Job& job = **it;
             job.child->readOut();
@@ -305,7 +322,7 @@ struct Station::Impl {
                 if (absorb(job, std::move(line)) && !options.terminal) {
                     print(job.port + ": " + job.stage);
                 }
-                redraw = true;
+                dirty = true;
             }
             if (const auto status = job.child->finished()) {
                 job.ended = true;
@@ -317,14 +334,11 @@ struct Station::Impl {
                 auto owned = std::move(*it);
                 it = running.erase(it);
                 endJob(std::move(owned));
-                redraw = true;
                 continue;
             }
             ++it;
         }
-        if (redraw) {
-            drawLive();
-        }
+        drawLive();
     }
 
     bool over() const {

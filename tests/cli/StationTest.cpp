@@ -1,6 +1,7 @@
 // The station's scheduling, with detectors arriving on a scripted bus and each job a real
 // detector-updater-cli child updating a virtual detector (--device sim:...).
 #include "cli/Station.hpp"
+
 #include "sim/UpdateCatalog.hpp"
 #include "sim/UpdateServerSim.hpp"
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -137,21 +139,27 @@ protected:
     // Starts the station; the detector on a port named in `unplugging` drops off mid-update,
     // and `paused` ports run with the real pauses.
     void start(unsigned jobs, std::set<std::string> unplugging = {},
-               std::set<std::string> paused = {}) {
+               std::set<std::string> paused = {}, bool terminal = false) {
         Station::Options options;
+        options.terminal = terminal;
         options.jobs = jobs;
         options.logFile = (m_folder / "station.jsonl").string();
         options.idle = 1500ms;
         options.command = [this, unplugging, paused](const std::string& port) {
-            const std::string profile = unplugging.count(port) != 0
-                                            ? (m_folder / "unplugs.json").string()
-                                            : std::string(DETECTOR_PROFILES_DIR) +
-                                                  "/signature-5810e.json";
-            std::vector<std::string> argv = {DETECTOR_CLI,   "--device",
-                                             "sim:" + profile, "--json",
-                                             "--yes",          "--server",
-                                             m_server->baseAddress(), "--probe-url",
-                                             m_server->baseAddress() + "/", "--dump-memory",
+            const std::string profile =
+                unplugging.count(port) != 0
+                    ? (m_folder / "unplugs.json").string()
+                    : std::string(DETECTOR_PROFILES_DIR) + "/signature-5810e.json";
+            std::vector<std::string> argv = {DETECTOR_CLI,
+                                             "--device",
+                                             "sim:" + profile,
+                                             "--json",
+                                             "--yes",
+                                             "--server",
+                                             m_server->baseAddress(),
+                                             "--probe-url",
+                                             m_server->baseAddress() + "/",
+                                             "--dump-memory",
                                              (m_folder / port).string()};
             if (paused.count(port) == 0) {
                 argv.emplace_back("--no-pauses");
@@ -233,7 +241,7 @@ TEST_F(StationTest, DetectorsPluggedInOneAfterAnotherAreEachUpdatedOnceAndReplug
 }
 
 TEST_F(StationTest, UnplugInTheMiddleFailsThatDeviceOnly) {
-    start(2, {"1-2"});
+    start(2, {"1-2"}, {}, true);
     m_bus->plug("1-1");
     m_bus->plug("1-2");
     EXPECT_EQ(finish(), 1) << output();
@@ -250,6 +258,10 @@ TEST_F(StationTest, UnplugInTheMiddleFailsThatDeviceOnly) {
         << "the failed device keeps its versions";
     const auto out = output();
     EXPECT_NE(out.find("Station: 2 device(s), 1 completed, 1 failed"), std::string::npos) << out;
+    // On a terminal the live lines are redrawn in place, and each result stays above them.
+    EXPECT_NE(out.find("\033[1A\033[J"), std::string::npos) << out;
+    EXPECT_NE(out.find("1-1        5810 SIGNATURE     COMPLETE\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("1-2        5810 SIGNATURE     FAIL: "), std::string::npos) << out;
     EXPECT_NE(out.find("  1 failed: " + byPort["1-2"]["error"].get<std::string>()),
               std::string::npos)
         << out;
@@ -258,12 +270,11 @@ TEST_F(StationTest, UnplugInTheMiddleFailsThatDeviceOnly) {
 TEST_F(StationTest, FirstCtrlCLetsTheRunningFinishAndTakesNoMoreTheSecondStopsThem) {
     start(4, {}, {"1-1", "1-2"});
     m_bus->plug("1-1");
-    ASSERT_TRUE(waitFor([&] { return output().find("1-1: update started") != std::string::npos; },
-                        10s));
+    ASSERT_TRUE(
+        waitFor([&] { return output().find("1-1: update started") != std::string::npos; }, 10s));
     m_station->interrupt();
     m_bus->plug("1-2");
-    ASSERT_TRUE(waitFor(
-        [&] { return output().find("1-2: not taken") != std::string::npos; }, 10s))
+    ASSERT_TRUE(waitFor([&] { return output().find("1-2: not taken") != std::string::npos; }, 10s))
         << output();
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(logged(), 0U) << "the running update goes on after the first Ctrl-C";

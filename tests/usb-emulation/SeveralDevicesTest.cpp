@@ -28,7 +28,8 @@ using testing_support::UsbEmulation;
 namespace fs = std::filesystem;
 
 std::shared_ptr<sim::VirtualDetector> demoDetector(std::uint16_t release = 0x0200) {
-    auto profile = sim::DeviceProfile::load(fs::path(DETECTOR_PROFILES_DIR) / "signature-5810e.json");
+    auto profile =
+        sim::DeviceProfile::load(fs::path(DETECTOR_PROFILES_DIR) / "signature-5810e.json");
     profile.release = release;
     return std::make_shared<sim::VirtualDetector>(profile);
 }
@@ -205,9 +206,11 @@ TEST_F(SeveralDevicesTest, TwoUpdatesAtOnceEachWriteWhatASingleRunWrites) {
     ASSERT_TRUE(catalog) << error;
     sim::UpdateServerSim server(std::move(*catalog));
     ASSERT_TRUE(server.start());
-    const std::vector<std::string> common = {"--server", server.baseAddress(), "--probe-url",
-                                             server.baseAddress() + "/", "--json", "--yes"};
-    const std::vector<std::string> choice = {"update", "--countries", "Latvija,Lietuva,Eesti", "--exclude-fake"};
+    const std::vector<std::string> common = {"--server",    server.baseAddress(),
+                                             "--probe-url", server.baseAddress() + "/",
+                                             "--json",      "--yes"};
+    const std::vector<std::string> choice = {"update", "--countries", "Latvija,Lietuva,Eesti",
+                                             "--exclude-fake"};
     const auto args = [&](std::vector<std::string> device) {
         device.insert(device.end(), common.begin(), common.end());
         device.insert(device.end(), choice.begin(), choice.end());
@@ -216,11 +219,11 @@ TEST_F(SeveralDevicesTest, TwoUpdatesAtOnceEachWriteWhatASingleRunWrites) {
 
     // The single-device run: the same profile as a virtual detector in one process.
     const auto single = folder() / "single";
-    const auto alone = CliRun(args({"--device",
-                                    std::string("sim:") + DETECTOR_PROFILES_DIR +
-                                        "/signature-5810e.json",
-                                    "--no-pauses", "--dump-memory", single.string()}))
-                           .wait(120s);
+    const auto alone =
+        CliRun(
+            args({"--device", std::string("sim:") + DETECTOR_PROFILES_DIR + "/signature-5810e.json",
+                  "--no-pauses", "--dump-memory", single.string()}))
+            .wait(120s);
     ASSERT_EQ(alone.status, 0) << alone.err;
 
     auto a = demoDetector();
@@ -245,5 +248,49 @@ TEST_F(SeveralDevicesTest, TwoUpdatesAtOnceEachWriteWhatASingleRunWrites) {
     const auto trace = readFile(traceA);
     EXPECT_NE(trace.find("at 1-4.2: not the chosen port"), std::string::npos) << trace;
 }
+
+} // namespace
+
+namespace {
+
+// The figure for the workshop: wall time of one station run over 1, 2 and 4 detectors with the
+// real pauses. Not run by default (about two minutes); run it with
+// --gtest_also_run_disabled_tests --gtest_filter='*StationWallTime*'.
+class StationWallTime : public SeveralDevicesTest, public testing::WithParamInterface<int> {};
+
+TEST_P(StationWallTime, DISABLED_AllDetectorsInOneRun) {
+    std::string error;
+    auto catalog = sim::UpdateCatalog::load(DETECTOR_DEMO_CATALOG_DIR, error);
+    ASSERT_TRUE(catalog) << error;
+    sim::UpdateServerSim server(std::move(*catalog));
+    ASSERT_TRUE(server.start());
+    std::vector<std::shared_ptr<sim::VirtualDetector>> detectors;
+    for (int i = 0; i < GetParam(); ++i) {
+        detectors.push_back(demoDetector());
+        usb.plugAt("1-4." + std::to_string(i + 1), 2 + i, detectors.back());
+    }
+    const auto log = folder() / "station.jsonl";
+    const auto began = std::chrono::steady_clock::now();
+    const auto run =
+        CliRun({"station", "--countries", "Latvija,Lietuva,Eesti", "--exclude-fake", "--server",
+                server.baseAddress(), "--probe-url", server.baseAddress() + "/", "--log",
+                log.string(), "--wait", "1", "--jobs", "4"})
+            .wait(300s);
+    // The station ends one idle second after the last device.
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count() - 1.0;
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    std::printf("%s\nstation wall time for %d detector(s): %.1f s\n", run.out.c_str(), GetParam(),
+                seconds);
+    RecordProperty("wall_time_ms", static_cast<int>(seconds * 1000));
+    std::ifstream lines(log);
+    int completed = 0;
+    for (std::string line; std::getline(lines, line);) {
+        completed += nlohmann::json::parse(line)["result"] == "complete" ? 1 : 0;
+    }
+    EXPECT_EQ(completed, GetParam()) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Detectors, StationWallTime, testing::Values(1, 2, 4));
 
 } // namespace
