@@ -107,7 +107,7 @@ protected:
             EXPECT_FALSE(device->open().has_value());
             auto opened = device->openFirstInterface();
             if (auto* interface = std::get_if<usb::OpenedInterface>(&opened)) {
-                m_held = bus;
+                m_held.push_back(bus);
                 return interface->transport;
             }
             ADD_FAILURE() << std::get<usb::UsbError>(opened).message;
@@ -127,7 +127,7 @@ protected:
     }
 
     UsbEmulation usb;
-    std::shared_ptr<usb::LibusbBus> m_held;
+    std::vector<std::shared_ptr<usb::LibusbBus>> m_held;
     fs::path m_folder;
 };
 
@@ -198,6 +198,33 @@ TEST_F(SeveralDevicesTest, ChosenPortIsTheOnlyDeviceOpened) {
     std::sort(skipped.begin(), skipped.end());
     EXPECT_EQ(skipped, (std::vector<std::string>{"1-4.1: not the chosen port",
                                                  "1-4.3: not the chosen port"}));
+}
+
+TEST_F(SeveralDevicesTest, WithoutAPortHeldDetectorsAreSkippedAndTheFreeOneTaken) {
+    auto heldLeft = demoDetector();
+    auto free = demoDetector();
+    auto heldRight = demoDetector();
+    usb.plugAt("1-4.1", 2, heldLeft);
+    usb.plugAt("1-4.2", 3, free);
+    usb.plugAt("1-4.3", 4, heldRight);
+    // Whatever order libusb offers them in, a held one comes before the free one.
+    auto left = holdPort("1-4.1");
+    auto right = holdPort("1-4.3");
+    ASSERT_TRUE(left && right);
+    MassStorageController link;
+    link.MassStorageControllerInit();
+    ASSERT_TRUE(link.Check_UsbConnection());
+    std::vector<std::uint8_t> page(256);
+    ASSERT_TRUE(link.ReadFromDevice(0, 0x08002E00, page, 256, link));
+    EXPECT_EQ(free->completedTransactions(), 1U);
+    ASSERT_TRUE(usb::lastSkipReason().has_value());
+    EXPECT_NE(usb::lastSkipReason()->find("BUSY"), std::string::npos) << *usb::lastSkipReason();
+    // The holders keep their detectors: nothing else was detached or sent.
+    EXPECT_EQ(usb.driverDetachCount(2) + usb.driverDetachCount(4), 2);
+    EXPECT_EQ(heldLeft->completedTransactions() + heldRight->completedTransactions(), 0U);
+    const auto wrapper = usb::kInquiryTemplate;
+    EXPECT_TRUE(left->bulkWrite(wrapper, 2s).ok());
+    EXPECT_TRUE(right->bulkWrite(wrapper, 2s).ok());
 }
 
 TEST_F(SeveralDevicesTest, TwoUpdatesAtOnceEachWriteWhatASingleRunWrites) {
