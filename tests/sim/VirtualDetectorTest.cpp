@@ -259,14 +259,18 @@ TEST(DeviceProfileTest, ParsesTheDocumentedFormat) {
         "faults": [
             {"kind": "stall-status", "operation": "write", "selector": 0, "address": "0x100", "times": 2},
             {"kind": "no-answer", "phase": "data"},
-            {"kind": "unplug", "after": 5}
+            {"kind": "unplug", "after": 5},
+            {"kind": "stall-data"}, {"kind": "phase-error"}, {"kind": "bad-status"}
         ]})");
     EXPECT_EQ(profile.release, 0x0100);
     ASSERT_EQ(profile.memory.size(), 2U);
     EXPECT_EQ(profile.memory[0].address, 0x8BD0U);
     EXPECT_EQ(profile.memory[0].bytes, (std::vector<std::uint8_t>{'A', 'B'}));
     EXPECT_EQ(profile.memory[1].bytes, (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
-    ASSERT_EQ(profile.faults.size(), 3U);
+    ASSERT_EQ(profile.faults.size(), 6U);
+    EXPECT_EQ(profile.faults[3].kind, sim::FaultKind::StallData);
+    EXPECT_EQ(profile.faults[4].kind, sim::FaultKind::PhaseError);
+    EXPECT_EQ(profile.faults[5].kind, sim::FaultKind::BadStatus);
     EXPECT_EQ(profile.faults[0].times, 2U);
     EXPECT_EQ(profile.faults[0].operation, sim::Operation::Write);
     EXPECT_EQ(profile.faults[1].phase, sim::Phase::Data);

@@ -43,13 +43,13 @@ Scenario nextReadAfter(const std::string& name, sim::FaultKind kind) {
             }};
 }
 
-// A starred detector whose name block lies in the second layout row.
-Scenario starredNameFromSecondRow(const std::string& name, sim::FaultKind kind) {
-    sim::DeviceProfile profile;
-    profile.product = "*CORVANTHIS UMSCPT DEVIC";
+// A starred detector whose name block lies in the second layout row; the fault is written as a
+// profile would hold it.
+Scenario starredNameFromSecondRow(const std::string& name, const std::string& faultJson) {
+    auto profile = sim::DeviceProfile::fromJson(
+        R"({"product": "*CORVANTHIS UMSCPT DEVIC", "faults": [)" + faultJson + "]}");
     profile.memory.push_back(text(
         1, 0x08003600, std::string("QV,7810    HW1 R1 2016 CIS M $$ZLM") + std::string(1, '\0')));
-    profile.faults.push_back(readFault(kind, 1, 0x08002E00));
     return {name, profile, [](MassStorageController& link, sim::VirtualDetector& device) {
                 ConnectedTargetInfo record;
                 ConnectedTargetInit init;
@@ -92,8 +92,13 @@ std::vector<Scenario> all() {
     return {
         nextReadAfter("StalledReadThenTheNextReadGetsItsOwnPage", sim::FaultKind::StallData),
         nextReadAfter("TimedOutReadThenTheNextReadGetsItsOwnPage", sim::FaultKind::NoAnswer),
-        starredNameFromSecondRow("StarredNameRowZeroStalls", sim::FaultKind::StallData),
-        starredNameFromSecondRow("StarredNameRowZeroTimesOut", sim::FaultKind::NoAnswer),
+        starredNameFromSecondRow(
+            "StarredNameRowZeroStalls",
+            R"({"kind": "stall-data", "operation": "read", "selector": 1, "address": "0x08002E00"})"),
+        starredNameFromSecondRow(
+            "StarredNameRowZeroTimesOut",
+            R"({"kind": "no-answer", "phase": "data", "operation": "read", "selector": 1, )"
+            R"("address": "0x08002E00", "times": 1})"),
         radarAfterStalledGps(),
     };
 }
