@@ -647,7 +647,9 @@ std::string VirtualDetector::traceText() const {
             continue;
         }
         if (entry.operation == Operation::Reset) {
-            out += "reset " + entry.outcome + "\n";
+            // A request the device does not know is listed with the resets, as "control".
+            out += (entry.outcome.rfind("refused", 0) == 0 ? "control " : "reset ") +
+                   entry.outcome + "\n";
             continue;
         }
         std::snprintf(line, sizeof line, "%s %s sel=%u addr=0x%08X len=%u %s\n",

@@ -11,7 +11,11 @@
 #include <future>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -172,6 +176,28 @@ TEST_F(LibusbEmulationTest, SilentDeviceGivesFalseWithinTheTimeout) {
               std::string::npos)
         << device->traceText();
     EXPECT_TRUE(link->ReadFromDevice(0, 0, page, 256, *link)) << "the next transaction works";
+}
+
+// libusb sends the class reset as a control URB; a program may also use the synchronous ioctl.
+TEST_F(LibusbEmulationTest, UsbfsControlRequestsReachTheDevice) {
+    auto device = detector();
+    usb.plug(2, device);
+    const int fd = ::open("/dev/bus/usb/001/002", O_RDWR);
+    ASSERT_GE(fd, 0);
+    usbdevfs_ctrltransfer reset{};
+    reset.bRequestType = 0x21;
+    reset.bRequest = 0xFF;
+    reset.timeout = 300;
+    EXPECT_EQ(::ioctl(fd, USBDEVFS_CONTROL, &reset), 0);
+    unsigned int endpoint = 0x81;
+    EXPECT_EQ(::ioctl(fd, USBDEVFS_CLEAR_HALT, &endpoint), 0);
+    endpoint = 0x03;
+    EXPECT_EQ(::ioctl(fd, USBDEVFS_CLEAR_HALT, &endpoint), -1);
+    EXPECT_EQ(errno, EPIPE);
+    ::close(fd);
+    EXPECT_EQ(device->traceText(), "reset ok\n"
+                                   "clear-halt ep=0x81 ok\n"
+                                   "control refused: request 02 01 0000 0003 0000\n");
 }
 
 class RecoveryNeeded : public LibusbEmulationTest,
