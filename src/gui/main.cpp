@@ -1,5 +1,6 @@
 // The desktop application: options, catalogues, the window, and a quit that never hangs.
 
+#include "gui/AboutBox.hpp"
 #include "gui/AppDelegate.hpp"
 #include "gui/AppOptions.hpp"
 #include "gui/Artwork.hpp"
@@ -84,6 +85,7 @@ int main(int argc, char* argv[]) {
         std::_Exit(0);
     }
 
+    AboutBox::attach(session->window());
     AppDelegate delegate;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      &AppDelegate::applicationWillTerminate);
