@@ -77,8 +77,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "updater for USB radar and GPS speed-camera detectors")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Brings an in-car radar or GPS speed-camera detector up to date over USB: it
+# CPack puts the summary first; this is the long description under it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Brings an in-car radar or GPS speed-camera detector up to date over USB: it
 identifies the model, asks the update server what applies, downloads the
 radar and GPS firmware and the speed-camera database, lets the user choose
 countries and camera types, and writes everything into the device, reading
