@@ -11,6 +11,7 @@ dpkg -x); every other case reads it.
 
 import argparse
 import glob
+import gzip
 import os
 import re
 import shutil
@@ -160,6 +161,11 @@ def case_files(p):
             check(png_size(p.root + icon) == (px, px), icon + " has the wrong size")
     missing = [w for w in wanted if w not in listed]
     check(not missing, "missing from the package: %s" % missing)
+    for binary in BINARIES:
+        with gzip.open(os.path.join(p.root, "usr/share/man/man1/%s.1.gz" % binary), "rt") as f:
+            header = f.readline()
+        check(header.startswith(".TH ") and '"detector-updater %s"' % p.args.version in header,
+              "manual page of %s is not for %s: %s" % (binary, p.args.version, header))
     stray = [f for f in listed if f and not f.startswith("/usr/")]
     check(not stray, "outside /usr: %s" % stray)
 
