@@ -1,6 +1,9 @@
 # Install rules and the Debian package (CPack DEB). Paths follow GNUInstallDirs, except the udev
 # rule, which udev reads from lib/udev/rules.d under the prefix whatever the library folder is.
 include(GNUInstallDirs)
+# Installing and packaging take what is built and never build: the package test runs cpack
+# while other tests run the binaries.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(DETECTOR_APP_ID org.detectorupdater.DetectorUpdater)
 set(DETECTOR_DATA_DIR ${CMAKE_INSTALL_DATADIR}/detector-updater)
