@@ -112,8 +112,9 @@ bool ViewController::pause(double seconds) {
     return elapsed && !stopping();
 }
 
-void ViewController::startWorker(std::thread& worker, void (ViewController::*body)()) {
-    worker = std::thread([this, body] { (this->*body)(); });
+void ViewController::startWorker(Worker& worker, void (ViewController::*body)()) {
+    worker.thread = std::thread([this, body] { (this->*body)(); });
+    worker.id = worker.thread.get_id();
 }
 
 // ---- Connect sequence ----
@@ -721,17 +722,24 @@ void ViewController::requestStop() {
 bool ViewController::isWriting() const { return m_writing.load(); }
 
 void ViewController::waitForWorkers() {
-    const auto id = std::this_thread::get_id();
-    for (std::thread* worker : {&m_connectThread, &m_downloadThread}) {
-        std::thread joining;
-        {
-            const std::lock_guard lock(m_mutex);
-            if (!worker->joinable() || worker->get_id() == id) {
-                continue;
-            }
-            joining = std::move(*worker);
+    const auto self = std::this_thread::get_id();
+    std::unique_lock lock(m_mutex);
+    for (Worker* worker : {&m_connectThread, &m_downloadThread}) {
+        if (worker->id == self) {
+            continue;
         }
+        // Another caller joins it: its end is what this caller waits for too.
+        m_workerJoined.wait(lock, [worker] { return !worker->joining; });
+        if (!worker->thread.joinable()) {
+            continue;
+        }
+        worker->joining = true;
+        std::thread joining = std::move(worker->thread);
+        lock.unlock();
         joining.join();
+        lock.lock();
+        worker->joining = false;
+        m_workerJoined.notify_all();
     }
 }
 
