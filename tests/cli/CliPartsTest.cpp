@@ -71,6 +71,10 @@ TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
             } else {
                 EXPECT_FALSE(texts.L(key).empty()) << key;
             }
+            // A terminal has no buttons to press.
+            for (const char* button : {"press", "Press", "Download", "нажмите", "Загрузить"}) {
+                EXPECT_EQ(texts.L(key).find(button), std::string::npos) << key;
+            }
         }
     }
     EXPECT_NE(TableLocalizer(CliTexts::table(CliLanguage::English)).L("str_download_fail"),

@@ -272,13 +272,17 @@ def case_gps_failure(c):
 
 def case_database_error(c):
     c.start_server(faults=["404:/qvt_database"])
-    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "countries")
-    check(done.returncode == 1, "status 1")
-    check("Error_Code_401/ " in done.stdout, "Error_Code_401 shown")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "check")
+    check(done.returncode == 1, "check: status 1")
+    check("Error_Code_401/ NoCountries / " in done.stdout, "check: Error_Code_401 NoCountries")
+    done = c.run("countries")
+    check(done.returncode == 1, "countries: status 1")
+    check("Error_Code_401/ NoCountries / " in done.stdout, "countries: Error_Code_401 NoCountries")
 
 
 def case_countries(c):
-    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--json", "countries")
+    # No detector at all: the list needs only the server.
+    done = c.run("--json", "countries")
     check(done.returncode == 0, "status 0")
     result = c.json_result(done)
     _, counts = c.camera_count([])
@@ -286,6 +290,35 @@ def case_countries(c):
           "every country with its camera count")
     check(all(int(e["strelka"]) > 0 and int(e["fake"]) > 0 for e in result["countries"]),
           "Strelka and Fake counts")
+    # Every row of the table as wide as the header, in characters (Cyrillic included).
+    done = c.run("--lang", "ru", "countries")
+    lines = done.stdout.rstrip("\n").split("\n")
+    check(len(lines) == len(counts) + 1, "a header and one row per country")
+    check(len({len(line) for line in lines}) == 1, "the columns line up")
+    check(any(line.startswith("Україна ") for line in lines), "Cyrillic names")
+
+
+def case_unwritable_dump_folder(c):
+    blocker = os.path.join(c.work, "a-file")
+    open(blocker, "w").close()
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace,
+                 "--dump-memory", os.path.join(blocker, "dump"), "update", "--countries",
+                 "Eesti", "--yes")
+    check(done.returncode == 2, "usage status 2")
+    check("--dump-memory" in done.stdout, "says which option")
+    check(not os.path.exists(trace) or c.trace_writes(trace) == [], "device untouched")
+    check(c.server.requests() == "", "no request sent")
+
+
+def case_server_port_in_use(c):
+    first = c.start_server()
+    port = first.url.rsplit(":", 1)[1]
+    done = subprocess.run([c.args.server, "--catalog", c.args.catalog, "--port", port],
+                          capture_output=True, text=True, timeout=30)
+    print("second server: status %d\n%s%s" % (done.returncode, done.stdout, done.stderr))
+    check(done.returncode == 2, "status 2")
+    check("127.0.0.1:%s is in use" % port in done.stderr, "says the port is in use")
 
 
 def case_info_russian(c):
