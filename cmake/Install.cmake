@@ -15,26 +15,27 @@ set(DETECTOR_PACKAGE_CONTACT "detector-updater maintainers <maintainers@detector
 
 install(TARGETS detector-updater-cli detector-update-server detector-usb-probe
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window and what belongs to it (menu entry, icons, software-centre data) only where it is
+# built: a headless build installs the command-line programs alone.
 if(TARGET detector-updater)
   install(TARGETS detector-updater RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES packaging/desktop/${DETECTOR_APP_ID}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(DIRECTORY packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+  configure_file(packaging/desktop/${DETECTOR_APP_ID}.metainfo.xml.in
+                 ${CMAKE_BINARY_DIR}/packaging/${DETECTOR_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/${DETECTOR_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  set(DETECTOR_MAN_PAGES detector-updater)
 endif()
 
 install(FILES packaging/udev/70-detector-updater.rules DESTINATION lib/udev/rules.d)
-
-install(FILES packaging/desktop/${DETECTOR_APP_ID}.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(DIRECTORY packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
-configure_file(packaging/desktop/${DETECTOR_APP_ID}.metainfo.xml.in
-               ${CMAKE_BINARY_DIR}/packaging/${DETECTOR_APP_ID}.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/${DETECTOR_APP_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 install(FILES packaging/bash-completion/detector-updater-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 # Manual pages and the Debian changelog go in compressed, as Debian policy wants them.
-set(DETECTOR_MAN_PAGES detector-updater detector-updater-cli detector-update-server
-    detector-usb-probe)
+list(APPEND DETECTOR_MAN_PAGES detector-updater-cli detector-update-server detector-usb-probe)
 set(_compressed)
 foreach(page IN LISTS DETECTOR_MAN_PAGES)
   set(_out ${CMAKE_BINARY_DIR}/packaging/man/${page}.1.gz)
