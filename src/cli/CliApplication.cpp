@@ -15,6 +15,7 @@
 #include "cli/UpdatePlan.hpp"
 #include "database/CountryListAnswer.hpp"
 #include "device/ConnectedTargetInit.hpp"
+#include "install/DataLocation.hpp"
 #include "server/FieldAnswer.hpp"
 #include "server/ServerAccess.hpp"
 #include "server/ServerSettings.hpp"
@@ -50,19 +51,21 @@ constexpr double kDeviceFoundProgress = 16.0;
 // How long the workers get to return after a stop before the process ends without them.
 constexpr auto kStopGrace = std::chrono::milliseconds(700);
 
-fs::path executableFolder() {
-    std::error_code error;
-    const auto self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path() : self.parent_path();
+// An environment variable, else a file or folder next to the binary (the build tree), else the
+// installed one under share/detector-updater.
+fs::path demoPath(const char* variable, const char* buildName, const char* installedName) {
+    return DataLocation::find(variable, DataLocation::executableFolder(), buildName, installedName);
 }
 
-// An environment variable, else a file or folder installed next to the binary at build time.
-fs::path demoPath(const char* variable, const char* name) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-        return value;
+// A bare profile name that is not in the working folder names one of the shipped profiles.
+std::string profileNamed(const std::string& given) {
+    std::error_code error;
+    if (given.find('/') != std::string::npos || fs::exists(given, error)) {
+        return given;
     }
-    return executableFolder() / name;
+    const auto shipped = DataLocation::find(nullptr, DataLocation::executableFolder(),
+                                            "profiles/" + given, "profiles/" + given);
+    return fs::exists(shipped, error) ? shipped.string() : given;
 }
 
 std::string yesNo(const Localizer& texts, bool value) {
@@ -203,7 +206,7 @@ int CliApplication::Run::prepare() {
     std::string server = options.server;
     std::string probe = options.probeUrl;
     if (options.demo) {
-        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog");
+        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog", "demo-catalog");
         std::string error;
         auto catalog = sim::UpdateCatalog::load(folder, error);
         if (!catalog) {
@@ -224,7 +227,9 @@ int CliApplication::Run::prepare() {
             probe = demoServer->baseAddress() + "/";
         }
         if (options.device.empty()) {
-            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json").string();
+            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json",
+                                      "profiles/signature-5810e.json")
+                                 .string();
         }
     }
     if (!server.empty()) {
@@ -236,6 +241,7 @@ int CliApplication::Run::prepare() {
     result["server"] = server::ServerSettings::current().baseAddress;
 
     if (options.simulated()) {
+        options.device = profileNamed(options.device);
         try {
             detector =
                 std::make_shared<sim::VirtualDetector>(sim::DeviceProfile::load(options.device));

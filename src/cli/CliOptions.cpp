@@ -78,6 +78,8 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         std::string text;
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--server") {
             if (!value(options.server)) {
                 return CliUsageError{"--server needs a URL"};
@@ -161,7 +163,7 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             }
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
     }
     if (!command) {
@@ -218,6 +220,7 @@ options:
   --json               print one JSON result object on stdout (texts go to stderr)
   --lang ru|en         language of the texts (default from LANG)
   --demo               embedded simulated update server and virtual detector
+  --version            print the version and exit
 exit status: 0 complete, 1 failed or declined, 2 usage error, 3 no device, 130 interrupted
 )";
 }

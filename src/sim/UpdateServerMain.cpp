@@ -1,5 +1,6 @@
 // detector-update-server: serves a catalog folder as the update server, until Ctrl-C.
 
+#include "install/BuildVersion.hpp"
 #include "sim/UpdateServerSim.hpp"
 
 #include <cerrno>
@@ -18,6 +19,7 @@ namespace {
 void usage() {
     std::cerr << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
                  "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
+                 "       detector-update-server --version\n"
                  "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n"
                  "Serves until Ctrl-C. Exit status: 0 after Ctrl-C, 1 catalog or log file\n"
                  "unusable, 2 usage error or address in use.\n";
@@ -107,6 +109,9 @@ int main(int argc, char** argv) {
             }
             faults.emplace_back(*fault,
                                 colon == std::string::npos ? "" : faultArgument.substr(colon + 1));
+        } else if (arg == "--version") {
+            std::cout << "detector-update-server " << BuildVersion::text() << "\n";
+            return 0;
         } else if (arg == "-h" || arg == "--help") {
             usage();
             return 0;

@@ -55,6 +55,13 @@ TEST(CliArgumentsTest, DemoIsSimulatedSoNoPausesAreAllowed) {
     EXPECT_TRUE(std::get<CliOptions>(parsed).simulated());
 }
 
+TEST(CliArgumentsTest, VersionNeedsNoCommand) {
+    const auto parsed = parse({"--version"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed));
+    EXPECT_TRUE(std::get<CliOptions>(parsed).version);
+    EXPECT_TRUE(std::holds_alternative<CliUsageError>(parse({"--versions"})));
+}
+
 TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
     for (const auto language : {CliLanguage::English, CliLanguage::Russian}) {
         const TableLocalizer texts(CliTexts::table(language));
