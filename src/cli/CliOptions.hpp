@@ -36,6 +36,7 @@ struct CliOptions {
     bool excludeFake = false;
     bool yes = false;
     bool help = false;
+    bool version = false;
 
     [[nodiscard]] bool simulated() const { return device != "usb"; }
 };
@@ -47,9 +48,10 @@ struct CliUsageError {
 class CliArguments {
 public:
     // Parses argv[1..]. Options may come before or after the command. Fails on an unknown
-    // option or command, a missing or malformed value, an option the command does not take,
-    // --no-pauses or --dump-memory without a simulated device, update or station without
-    // --countries, and a station or a list on a simulated device.
+    // option or command (none is needed with --help or --version), a missing or malformed
+    // value, an option the command does not take, --no-pauses or --dump-memory without a
+    // simulated device, update or station without --countries, and a station or a list on a
+    // simulated device.
     static std::variant<CliOptions, CliUsageError> parse(const std::vector<std::string>& args);
 
     // The usage text printed for --help and after a usage error.

@@ -55,6 +55,10 @@ void note(const std::shared_ptr<TraceLog>& log, const std::string& text) {
     }
 }
 
+std::string controlOutcome(const std::optional<usb::UsbError>& error) {
+    return error ? "failed: " + error->message : "ok";
+}
+
 class TracingTransport final : public usb::UsbTransport {
 public:
     TracingTransport(std::shared_ptr<usb::UsbTransport> inner, std::shared_ptr<TraceLog> log,
@@ -102,6 +106,23 @@ public:
         m_write = WriteStage::None;
         note(m_log, what + " " + outcome(result));
         return result;
+    }
+
+    std::optional<usb::UsbError> clearHalt(usb::BulkPipe pipe,
+                                           std::chrono::milliseconds timeout) override {
+        auto error = m_inner->clearHalt(pipe, timeout);
+        m_write = WriteStage::None;
+        note(m_log, std::string("clear halt ") +
+                        (pipe == usb::BulkPipe::In ? "bulk in" : "bulk out") + " " +
+                        controlOutcome(error));
+        return error;
+    }
+
+    std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds timeout) override {
+        auto error = m_inner->resetMassStorage(timeout);
+        m_write = WriteStage::None;
+        note(m_log, "mass storage reset " + controlOutcome(error));
+        return error;
     }
 
 private:

@@ -11,7 +11,8 @@
 
 // The devices it hands out behave as the inner bus's; their first interface's transport is
 // wrapped so that each command wrapper is logged decoded (operation, selector, address,
-// length) and each data and status phase with its outcome. Without a log nothing is written;
+// length), each data and status phase with its outcome, and each clear-halt and mass storage
+// reset of the link's recovery as a line of its own. Without a log nothing is written;
 // `pagesWritten` (optional) counts memory writes whose three phases all succeeded.
 class TracingBus final : public usb::UsbBus {
 public:

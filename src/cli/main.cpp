@@ -4,6 +4,7 @@
 #include "cli/CliOptions.hpp"
 #include "cli/DetectorList.hpp"
 #include "cli/Station.hpp"
+#include "install/BuildVersion.hpp"
 #include "usb/LibusbBus.hpp"
 
 #include <algorithm>
@@ -93,6 +94,10 @@ int main(int argc, char** argv) {
     auto options = std::get<CliOptions>(std::move(parsed));
     if (options.help) {
         std::fprintf(realOut, "%s", CliArguments::usage().c_str());
+        return 0;
+    }
+    if (options.version) {
+        std::fprintf(realOut, "detector-updater-cli %s\n", BuildVersion::text());
         return 0;
     }
     if (options.command == CliCommand::List) {
