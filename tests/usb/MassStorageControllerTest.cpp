@@ -41,6 +41,11 @@ public:
     }
     usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
                                  std::chrono::milliseconds timeout) override {
+        if (stalledStatusReads > 0 && buffer.size() == usb::kMaxTransferLength) {
+            --stalledStatusReads;
+            transfers.push_back({false, {}, buffer.size(), false, {}, usb::UsbErrorKind::Stall});
+            return {0, usb::UsbError{usb::UsbErrorKind::Stall, "stalled by the test"}};
+        }
         auto r = m_device->bulkRead(buffer, timeout);
         transfers.push_back({false,
                              {buffer.begin(), buffer.begin() + r.transferred},
@@ -83,6 +88,8 @@ public:
     }
 
     std::vector<Transfer> transfers;
+    // The next status reads (4096 bytes asked) stall without reaching the device.
+    int stalledStatusReads = 0;
 
 private:
     static std::optional<usb::UsbErrorKind> kind(const usb::TransferResult& r) {
@@ -390,6 +397,22 @@ INSTANTIATE_TEST_SUITE_P(
                      E::Stall,
                      {"W stall", "reset", "clear in", "clear out"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, StatusThatStallsAgainAfterTheClearGetsResetRecovery) {
+    sim::DeviceProfile profile;
+    profile.memory.push_back({0, 0x1100, std::vector<std::uint8_t>(256, 0xB2)});
+    auto stall = sim::Fault::make(K::StallData);
+    stall.address = 0x1000;
+    profile.faults.push_back(stall);
+    connect(profile);
+    wire->stalledStatusReads = 2;
+    std::vector<std::uint8_t> page(256);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0x1000, page, 256, *link));
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R stall", "clear in", "R stall", "clear in",
+                                                  "R stall", "reset", "clear in", "clear out"));
+    EXPECT_TRUE(link->ReadFromDevice(0, 0x1100, page, 256, *link)) << detector->traceText();
+    EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0xB2));
+}
 
 TEST_F(LinkTest, GoneDeviceEndsRecoveryAtOnce) {
     sim::DeviceProfile profile;
