@@ -15,6 +15,7 @@
 #include "cli/UpdatePlan.hpp"
 #include "database/CountryListAnswer.hpp"
 #include "device/ConnectedTargetInit.hpp"
+#include "install/DataLocation.hpp"
 #include "server/FieldAnswer.hpp"
 #include "server/ServerAccess.hpp"
 #include "server/ServerSettings.hpp"
@@ -24,6 +25,7 @@
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
 #include "usb/LibusbBus.hpp"
+#include "usb/PortFilterBus.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -50,19 +52,21 @@ constexpr double kDeviceFoundProgress = 16.0;
 // How long the workers get to return after a stop before the process ends without them.
 constexpr auto kStopGrace = std::chrono::milliseconds(700);
 
-fs::path executableFolder() {
-    std::error_code error;
-    const auto self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path() : self.parent_path();
+// An environment variable, else a file or folder next to the binary (the build tree), else the
+// installed one under share/detector-updater.
+fs::path demoPath(const char* variable, const char* buildName, const char* installedName) {
+    return DataLocation::find(variable, DataLocation::executableFolder(), buildName, installedName);
 }
 
-// An environment variable, else a file or folder installed next to the binary at build time.
-fs::path demoPath(const char* variable, const char* name) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-        return value;
+// A bare profile name that is not in the working folder names one of the shipped profiles.
+std::string profileNamed(const std::string& given) {
+    std::error_code error;
+    if (given.find('/') != std::string::npos || fs::exists(given, error)) {
+        return given;
     }
-    return executableFolder() / name;
+    const auto shipped = DataLocation::find(nullptr, DataLocation::executableFolder(),
+                                            "profiles/" + given, "profiles/" + given);
+    return fs::exists(shipped, error) ? shipped.string() : given;
 }
 
 std::string yesNo(const Localizer& texts, bool value) {
@@ -88,6 +92,10 @@ const char* commandName(CliCommand command) {
         return "countries";
     case CliCommand::Update:
         return "update";
+    case CliCommand::List:
+        return "list";
+    case CliCommand::Station:
+        return "station";
     }
     return "";
 }
@@ -129,6 +137,8 @@ struct CliApplication::Run {
     std::shared_ptr<TraceLog> trace;
     std::unique_ptr<sim::UpdateServerSim> demoServer;
     std::shared_ptr<sim::VirtualDetector> detector;
+    std::shared_ptr<std::atomic<std::uint32_t>> pagesWritten =
+        std::make_shared<std::atomic<std::uint32_t>>(0);
 
     std::mutex controllerMutex;
     std::unique_ptr<ViewController> controller;
@@ -203,7 +213,7 @@ int CliApplication::Run::prepare() {
     std::string server = options.server;
     std::string probe = options.probeUrl;
     if (options.demo) {
-        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog");
+        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog", "demo-catalog");
         std::string error;
         auto catalog = sim::UpdateCatalog::load(folder, error);
         if (!catalog) {
@@ -224,7 +234,9 @@ int CliApplication::Run::prepare() {
             probe = demoServer->baseAddress() + "/";
         }
         if (options.device.empty()) {
-            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json").string();
+            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json",
+                                      "profiles/signature-5810e.json")
+                                 .string();
         }
     }
     if (!server.empty()) {
@@ -236,6 +248,7 @@ int CliApplication::Run::prepare() {
     result["server"] = server::ServerSettings::current().baseAddress;
 
     if (options.simulated()) {
+        options.device = profileNamed(options.device);
         try {
             detector =
                 std::make_shared<sim::VirtualDetector>(sim::DeviceProfile::load(options.device));
@@ -253,19 +266,28 @@ std::unique_ptr<MassStorageController> CliApplication::Run::makeLink() {
         auto virtualBus = std::make_shared<sim::VirtualUsbBus>();
         virtualBus->plug(detector);
         bus = virtualBus;
-    } else if (trace) {
+    } else {
         auto created = usb::LibusbBus::create(0x0483, 0x5720);
         if (auto* error = std::get_if<usb::UsbError>(&created)) {
-            trace->line("usb", "libusb cannot be used: " + error->message);
+            if (trace) {
+                trace->line("usb", "libusb cannot be used: " + error->message);
+            }
+            // Its own wait reports the failure the way the link does.
             return std::make_unique<MassStorageController>();
         }
         bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
-    } else {
-        return std::make_unique<MassStorageController>();
+        if (!options.port.empty()) {
+            bus = std::make_shared<usb::PortFilterBus>(
+                bus, options.port,
+                [log = trace](const usb::UsbDevice& device, const std::string& why) {
+                    if (log) {
+                        log->line("usb", "skipped " + device.describe() + " at " +
+                                             device.portPath() + ": " + why);
+                    }
+                });
+        }
     }
-    if (trace) {
-        bus = std::make_shared<TracingBus>(bus, trace);
-    }
+    bus = std::make_shared<TracingBus>(bus, trace, pagesWritten);
     return std::make_unique<MassStorageController>(bus);
 }
 
@@ -412,6 +434,9 @@ int CliApplication::Run::afterConnect() {
     }
     case CliCommand::Update:
         return update(*record);
+    case CliCommand::List:
+    case CliCommand::Station:
+        break; // run by DetectorList and Station, never through the flow
     }
     result["status"] = "complete";
     return kComplete;
@@ -603,6 +628,12 @@ int CliApplication::Run::finish(int status) {
             result["status"] = status == kComplete ? "complete" : "failed";
         }
         result["message"] = message;
+        if (options.command == CliCommand::Update) {
+            result["pagesWritten"] = pagesWritten->load();
+        }
+        if (!options.port.empty()) {
+            result["port"] = options.port;
+        }
         result["upperText"] = renderer->upperText();
         result["lowerText"] = renderer->lowerText();
         result["panelState"] = renderer->panelState();

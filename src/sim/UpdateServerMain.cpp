@@ -1,5 +1,6 @@
 // detector-update-server: serves a catalog folder as the update server, until Ctrl-C.
 
+#include "install/BuildVersion.hpp"
 #include "sim/UpdateServerSim.hpp"
 
 #include <cerrno>
@@ -20,6 +21,7 @@ namespace {
 void usage() {
     std::cerr << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
                  "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
+                 "       detector-update-server --version\n"
                  "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n"
                  "        flood-lines:MB, flood-records:MB, long-line:MB (database answers of\n"
                  "        MB megabytes: line feeds, valid records, one endless record line)\n"
@@ -136,6 +138,9 @@ int main(int argc, char** argv) {
                 floodBytes = mb * 1000000ULL;
             }
             faults.emplace_back(*fault, prefix);
+        } else if (arg == "--version") {
+            std::cout << "detector-update-server " << BuildVersion::text() << "\n";
+            return 0;
         } else if (arg == "-h" || arg == "--help") {
             usage();
             return 0;

@@ -58,13 +58,17 @@ public:
     // Memory read (0xD8): wrapper on pipe 2, `length` bytes into `buffer` on pipe 1, status on
     // pipe 1 into gBuffer. False on any failing phase, on a length of 0 or above 4096, on a
     // buffer smaller than `length`, before a connection, and when the data phase came back
-    // short (the rest of `buffer` then keeps what it held). The status content is not judged.
+    // short (the rest of `buffer` then keeps what it held). The status content is not judged
+    // for the result. After a failed phase, or a status wrapper that is not valid, the link
+    // recovers as the bulk-only transport prescribes (LinkRecovery); `kr` keeps the failed
+    // phase's code.
     bool ReadFromDevice(std::uint8_t selector, std::uint32_t address,
                         std::span<std::uint8_t> buffer, std::uint32_t length,
                         MassStorageController& link);
     // Memory write (0xDA): exactly one transaction of wrapper, `length` bytes of data staged
     // through a 4096-byte area, and status. False on any failing phase (a stalled status too),
     // on a length of 0 or above 4096, on `data` shorter than `length`, before a connection.
+    // Recovers after a failure as ReadFromDevice does.
     bool WriteToDevice(std::uint8_t selector, std::uint32_t address,
                        std::span<const std::uint8_t> data, std::uint32_t length,
                        MassStorageController& link);
@@ -99,8 +103,10 @@ extern std::int32_t kr;
 extern usb::CommandWrapperBytes Command_Read;
 extern usb::CommandWrapperBytes Command_Write;
 
-// Takes every device the bus offers and sets it up, until one is open (gUsbConnectStatus = 1)
-// or `shouldStop` says so; sleeps on the bus between rounds. `refCon` is ignored.
+// Takes the devices the bus offers and sets them up in turn until one is open
+// (gUsbConnectStatus = 1) or `shouldStop` says so; sleeps on the bus between rounds. The first
+// device that opens is kept and the devices after it are left untouched, so several processes
+// can each hold one detector. `refCon` is ignored.
 void BulkTestDeviceAdded(void* refCon, usb::UsbBus& iterator,
                          const std::function<bool()>& shouldStop = {});
 // Selects the first configuration's value. 0 on success, -1 on failure.

@@ -444,6 +444,16 @@ INSTANTIATE_TEST_SUITE_P(
         StageFault{"RdReadBack", corruptAt(1, 0x08003400 + 9), 1, "RD Firmware Error"},
         StageFault{"GpsReadBack", corruptAt(0, 0x08004200 + 3), 5 + 2, "GPS Firmware Error"},
         StageFault{"DatabaseReadBack", corruptAt(0, 0x00000010), 5 + 32, "DB Firmware Error"},
+        // The host clears the stalled pipe and reads the status; the loop ends at that page.
+        StageFault{"GpsReadBackStall",
+                   [] {
+                       sim::Fault f =
+                           sim::Fault::make(sim::FaultKind::StallData, sim::Operation::Read);
+                       f.selector = 0;
+                       f.address = 0x08004200;
+                       return f;
+                   }(),
+                   5 + 2, "GPS Firmware Error"},
         // Unplugged after n transactions of the download.
         StageFault{"RdUnplug",
                    [] {
@@ -542,6 +552,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error_Code_501/ NoVersion / GPS image (190 bytes from "
                     "{base}/firmware/5810_SIGNATUREE/gps.bin) holds no version block "}),
     [](const auto& info) { return info.param.name; });
+
+// The connect sequence goes on after a failed radar version read; the download's first write
+// must meet a device that waits for a wrapper, not one that still holds the late page.
+TEST(UpdateFlow, RadarVersionReadThatTimedOutLeavesTheLinkReadyForTheDownload) {
+    FlowRig rig(smallCatalog(), profile("signature-5810e.json"));
+    sim::Fault late = sim::Fault::make(sim::FaultKind::NoAnswer, sim::Operation::Read);
+    late.selector = 1;
+    late.address = 0x08001C00;
+    late.phase = sim::Phase::Data;
+    late.times = 1;
+    rig.detector->addFault(late);
+    connectAndChoose(rig);
+    EXPECT_EQ(rig.controller->connectedTargetInfo()->ConnectedDevice_Version_RD_Current(),
+              "UNKNOWN");
+    rig.download();
+    EXPECT_EQ(rig.controller->downloadOutcome(), Outcome::Succeeded)
+        << rig.state(E::txt_Infomation).text;
+    EXPECT_EQ(rig.finishRequests().size(), 1U);
+}
 
 TEST(UpdateFlow, ServerGoneBeforeTheFinishStillCompletes) {
     FlowRig rig(smallCatalog(), profile("signature-5810e.json"));

@@ -270,6 +270,37 @@ def case_gps_failure(c):
     check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
 
 
+def case_gps_readback_stalled(c):
+    # The read-back of the ninth GPS page stalls its data pipe until the host clears it.
+    page = GPS_START + 8 * 0x100
+    profile = c.profile(faults=[{"kind": "stall-data", "operation": "read", "selector": 0,
+                                 "address": "0x%08X" % page}])
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + profile, "--no-pauses", "--trace", trace, "--json",
+                 "update", "--countries", "Eesti", "--yes", timeout=30)
+    check(done.returncode == 1, "status 1")
+    result = c.json_result(done)
+    check(result["lowerText"] == "GPS Firmware Error", "the window's error text")
+    check(result["panelState"] == "FAIL", "FAIL")
+    check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
+    with open(trace, encoding="utf-8") as f:
+        lines = [line.rstrip("\n") for line in f]
+    stalled = [i for i, line in enumerate(lines) if "read sel=0 addr=0x%08X" % page in line]
+    check(len(stalled) == 1, "one read-back of the stalled page")
+    after = lines[stalled[0] + 1:]
+    check(any(line.endswith("usb data in 0 bytes failed: virtual detector stalled a read")
+              for line in after[:1]), "the data phase stalled: %r" % after[:1])
+    check(any(line.endswith("usb clear halt bulk in ok") for line in after[1:2]),
+          "the host cleared the halt as a line of its own: %r" % after[1:2])
+    check(any(line.endswith("usb status 1 residue 256 ok") for line in after[2:3]),
+          "then read the status: %r" % after[2:3])
+    check(not any(" write sel=" in line or " read sel=" in line for line in after),
+          "nothing sent after the failed page")
+    written = c.trace_writes(trace)
+    check(written and "write sel=0 addr=0x%08X" % page in written[-1],
+          "the stalled page was the last one written")
+
+
 def case_database_error(c):
     c.start_server(faults=["404:/qvt_database"])
     done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "check")

@@ -33,6 +33,8 @@ struct EmulatedDevice {
     gulong signal = 0;
 
     mutable std::mutex mutex;
+    // The connection holding the claimed interface (one per open() of the node, in any process).
+    UMockdevIoctlClient* owner = nullptr;
     bool driverBound = true;
     int detachCount = 0;
     bool unplugged = false;
@@ -69,6 +71,29 @@ struct EmulatedDevice {
         }
     }
 
+    // umockdev does not say when a client goes away, so a claim is given up when its holder is
+    // found disconnected.
+    bool heldByOther(UMockdevIoctlClient* client) {
+        if (owner == nullptr || owner == client) {
+            return false;
+        }
+        if (umockdev_ioctl_client_get_connected(owner) != FALSE) {
+            return true;
+        }
+        g_object_unref(owner);
+        owner = nullptr;
+        return false;
+    }
+
+    void claimFor(UMockdevIoctlClient* client) {
+        if (owner != client) {
+            if (owner != nullptr) {
+                g_object_unref(owner);
+            }
+            owner = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
+        }
+    }
+
     // Called on the testbed's worker thread.
     bool handle(UMockdevIoctlClient* client) {
         const gulong request = umockdev_ioctl_client_get_request(client);
@@ -98,9 +123,38 @@ struct EmulatedDevice {
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
         }
+        case USBDEVFS_CLEAR_HALT: {
+            UMockdevIoctlData* ep =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned int), &error);
+            if (ep == nullptr) {
+                break;
+            }
+            unsigned int endpoint = 0;
+            std::memcpy(&endpoint, ep->data, sizeof endpoint);
+            completeControl(
+                client, detector->control(0x02, 0x01, 0, static_cast<std::uint16_t>(endpoint), 0));
+            return true;
+        }
+        case USBDEVFS_CONTROL: {
+            UMockdevIoctlData* c =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ctrltransfer), &error);
+            if (c == nullptr) {
+                break;
+            }
+            usbdevfs_ctrltransfer setup{};
+            std::memcpy(&setup, c->data, sizeof setup);
+            completeControl(client, detector->control(setup.bRequestType, setup.bRequest,
+                                                      setup.wValue, setup.wIndex, setup.wLength));
+            return true;
+        }
         case USBDEVFS_SETCONFIGURATION:
-        case USBDEVFS_CLEAR_HALT:
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
         case USBDEVFS_RELEASEINTERFACE:
+            if (owner == client) {
+                g_object_unref(owner);
+                owner = nullptr;
+            }
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
         case USBDEVFS_GETDRIVER: {
@@ -119,13 +173,20 @@ struct EmulatedDevice {
             return true;
         }
         case USBDEVFS_CLAIMINTERFACE:
-            umockdev_ioctl_client_complete(client, driverBound ? -1 : 0, driverBound ? EBUSY : 0);
-            return true;
-        case USBDEVFS_DISCONNECT_CLAIM:
-            if (options.refuseDetach) {
+            if (driverBound || heldByOther(client)) {
                 umockdev_ioctl_client_complete(client, -1, EBUSY);
                 return true;
             }
+            claimFor(client);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        case USBDEVFS_DISCONNECT_CLAIM:
+            // libusb asks to detach any driver but usbfs: another program's claim stays.
+            if (options.refuseDetach || heldByOther(client)) {
+                umockdev_ioctl_client_complete(client, -1, EBUSY);
+                return true;
+            }
+            claimFor(client);
             if (driverBound) {
                 driverBound = false;
                 ++detachCount;
@@ -215,7 +276,18 @@ struct EmulatedDevice {
         }
         u.buffer = umockdev_ioctl_data_ref(buffer);
         const bool in = (f->endpoint & 0x80U) != 0;
-        if (in) {
+        if (f->type == USBDEVFS_URB_TYPE_CONTROL) {
+            // The setup packet leads the buffer; only requests without data are known.
+            if (length < 8) {
+                finish(u, -EINVAL, 0);
+            } else {
+                const std::uint8_t* p = u.buffer->data;
+                const auto word = [p](int at) {
+                    return static_cast<std::uint16_t>(p[at] | (p[at + 1] << 8U));
+                };
+                answerWith(u, detector->control(p[0], p[1], word(2), word(4), word(6)), {});
+            }
+        } else if (in) {
             const auto answer = detector->send(static_cast<std::size_t>(length));
             answerWith(u, answer.answer, answer.data);
         } else {
@@ -248,12 +320,33 @@ struct EmulatedDevice {
         }
     }
 
+    static void completeControl(UMockdevIoctlClient* client, sim::VirtualDetector::Answer answer) {
+        using Answer = sim::VirtualDetector::Answer;
+        switch (answer) {
+        case Answer::Done:
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return;
+        case Answer::Stall:
+            umockdev_ioctl_client_complete(client, -1, EPIPE);
+            return;
+        case Answer::NoDevice:
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return;
+        case Answer::NoAnswer:
+            umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
+            return;
+        }
+    }
+
     static gboolean onIoctl(UMockdevIoctlBase* /*handler*/, UMockdevIoctlClient* client,
                             gpointer self) {
         return static_cast<EmulatedDevice*>(self)->handle(client) ? TRUE : FALSE;
     }
 
     ~EmulatedDevice() {
+        if (owner != nullptr) {
+            g_object_unref(owner);
+        }
         for (auto* list : {&pending, &done}) {
             for (auto& u : *list) {
                 release(u);
@@ -270,6 +363,9 @@ struct EmulatedDevice {
 namespace {
 
 UMockdevTestbed* testbed(void* p) { return static_cast<UMockdevTestbed*>(p); }
+
+// Bus 1's folder; a device's folder below it is named by its port path.
+constexpr const char* kBusFolder = "/sys/devices/pci0000:00/0000:00:14.0/usb1/";
 
 std::string hex16(std::uint16_t v) {
     char text[8];
@@ -301,6 +397,9 @@ UsbEmulation::~UsbEmulation() {
         g_object_unref(device->handler);
     }
     m_devices.clear();
+    for (auto it = m_hubs.rbegin(); it != m_hubs.rend(); ++it) {
+        umockdev_testbed_remove_device(testbed(m_testbed), it->c_str());
+    }
     g_object_unref(testbed(m_testbed));
     std::error_code ignored;
     std::filesystem::remove_all(m_root, ignored);
@@ -308,6 +407,55 @@ UsbEmulation::~UsbEmulation() {
 
 void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detector,
                         Options options) {
+    plugAt("1-" + std::to_string(devnum), devnum, std::move(detector), options);
+}
+
+void UsbEmulation::addHub(const std::string& path) {
+    const bool root = path == "usb1";
+    std::string sysPath = kBusFolder;
+    if (root) {
+        sysPath.pop_back();
+    } else {
+        sysPath += path;
+    }
+    if (std::find(m_hubs.begin(), m_hubs.end(), sysPath) != m_hubs.end()) {
+        return;
+    }
+    // The root hub 1d6b:0002 is device 1, other hubs (05e3:0608) count from 100; each has a hub
+    // interface with one interrupt endpoint.
+    const int devnum = root ? 1 : 100 + static_cast<int>(m_hubs.size());
+    char node[32];
+    std::snprintf(node, sizeof node, "%03d", devnum);
+    const std::string descriptors = std::string("12010002090001") + "40" +
+                                    (root ? "6B1D02000606" : "E30508060100") +
+                                    "03020101"
+                                    "09021900010100E000"
+                                    "090400000109000000"
+                                    "0705810301000C";
+    const std::string record =
+        "P: " + sysPath.substr(4) + "\nN: bus/usb/001/" + node +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/" + node +
+        "\nE: BUSNUM=001\nE: DEVNUM=" + node +
+        "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +
+        "\\n\nA: bConfigurationValue=1\\n\nA: speed=480\\n\nH: descriptors=" + descriptors + "\n";
+    GError* error = nullptr;
+    if (umockdev_testbed_add_from_string(testbed(m_testbed), record.c_str(), &error) == FALSE) {
+        const std::string why = error != nullptr ? error->message : "?";
+        g_clear_error(&error);
+        throw std::runtime_error("adding hub " + path + ": " + why);
+    }
+    m_hubs.push_back(sysPath);
+}
+
+void UsbEmulation::plugAt(const std::string& port, int devnum,
+                          std::shared_ptr<sim::VirtualDetector> detector, Options options) {
+    if (!port.starts_with("1-")) {
+        throw std::invalid_argument("only bus 1 is emulated: " + port);
+    }
+    addHub("usb1");
+    for (auto dot = port.find('.'); dot != std::string::npos; dot = port.find('.', dot + 1)) {
+        addHub(port.substr(0, dot));
+    }
     auto device = std::make_unique<EmulatedDevice>();
     device->detector = detector;
     device->options = options;
@@ -315,7 +463,7 @@ void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detect
     char node[64];
     std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", devnum);
     device->node = node;
-    device->sysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum);
+    device->sysPath = std::string(kBusFolder) + port;
     device->handler = umockdev_ioctl_base_new();
     device->signal = g_signal_connect(device->handler, "handle-ioctl",
                                       G_CALLBACK(&EmulatedDevice::onIoctl), device.get());
@@ -335,8 +483,7 @@ void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detect
                                     "07058102000200"
                                     "07050202000200";
     const std::string record =
-        "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum) +
-        "\nN: bus/usb/001/" + (node + 17) +
+        "P: " + device->sysPath.substr(4) + "\nN: bus/usb/001/" + (node + 17) +
         "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node +
         "\nE: BUSNUM=001\nE: DEVNUM=" + (node + 17) +
         "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +

@@ -3,18 +3,21 @@
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
 #include "support/TestSupport.hpp"
+#include "usb/RecoveryScenarios.hpp"
 
 #include <csignal>
 #include <numeric>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 using testing_support::hex;
 
-// Passes every transfer to the virtual detector and records it as it went over the wire.
+// Passes every transfer and control request to the virtual detector and records it as it went
+// over the wire.
 class RecordingTransport final : public usb::UsbTransport {
 public:
     struct Transfer {
@@ -22,6 +25,9 @@ public:
         std::vector<std::uint8_t> bytes;
         std::size_t asked;
         bool ok;
+        // "clear in", "clear out" or "reset" for a control request; empty for a bulk transfer.
+        std::string control;
+        std::optional<usb::UsbErrorKind> error;
     };
 
     explicit RecordingTransport(std::shared_ptr<sim::VirtualDetector> device)
@@ -30,20 +36,66 @@ public:
     usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
                                   std::chrono::milliseconds timeout) override {
         auto r = m_device->bulkWrite(data, timeout);
-        transfers.push_back({true, {data.begin(), data.end()}, data.size(), r.ok()});
+        transfers.push_back({true, {data.begin(), data.end()}, data.size(), r.ok(), {}, kind(r)});
         return r;
     }
     usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
                                  std::chrono::milliseconds timeout) override {
+        if (stalledStatusReads > 0 && buffer.size() == usb::kMaxTransferLength) {
+            --stalledStatusReads;
+            transfers.push_back({false, {}, buffer.size(), false, {}, usb::UsbErrorKind::Stall});
+            return {0, usb::UsbError{usb::UsbErrorKind::Stall, "stalled by the test"}};
+        }
         auto r = m_device->bulkRead(buffer, timeout);
-        transfers.push_back(
-            {false, {buffer.begin(), buffer.begin() + r.transferred}, buffer.size(), r.ok()});
+        transfers.push_back({false,
+                             {buffer.begin(), buffer.begin() + r.transferred},
+                             buffer.size(),
+                             r.ok(),
+                             {},
+                             kind(r)});
         return r;
+    }
+    std::optional<usb::UsbError> clearHalt(usb::BulkPipe pipe,
+                                           std::chrono::milliseconds timeout) override {
+        auto e = m_device->clearHalt(pipe, timeout);
+        transfers.push_back({pipe == usb::BulkPipe::Out,
+                             {},
+                             0,
+                             !e,
+                             pipe == usb::BulkPipe::In ? "clear in" : "clear out",
+                             {}});
+        return e;
+    }
+    std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds timeout) override {
+        auto e = m_device->resetMassStorage(timeout);
+        transfers.push_back({true, {}, 0, !e, "reset", {}});
+        return e;
+    }
+
+    // The wire in short: "W" / "R" for bulk transfers (with " stall", " timeout" ... when they
+    // failed), the control requests by name.
+    std::vector<std::string> ops() const {
+        std::vector<std::string> out;
+        for (const auto& t : transfers) {
+            if (!t.control.empty()) {
+                out.push_back(t.control);
+            } else {
+                out.push_back(std::string(t.out ? "W" : "R") +
+                              (t.error ? std::string(" ") + usb::toString(*t.error) : ""));
+            }
+        }
+        return out;
     }
 
     std::vector<Transfer> transfers;
+    // The next status reads (4096 bytes asked) stall without reaching the device.
+    int stalledStatusReads = 0;
 
 private:
+    static std::optional<usb::UsbErrorKind> kind(const usb::TransferResult& r) {
+        return r.ok() ? std::nullopt : std::optional(r.error->kind);
+    }
+
     std::shared_ptr<sim::VirtualDetector> m_device;
 };
 
@@ -59,6 +111,12 @@ public:
         const std::size_t n = std::min<std::size_t>(buffer.size(), 13);
         std::fill_n(buffer.begin(), n, 0xAB);
         return {n, std::nullopt};
+    }
+    std::optional<usb::UsbError> clearHalt(usb::BulkPipe, std::chrono::milliseconds) override {
+        return std::nullopt;
+    }
+    std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds) override {
+        return std::nullopt;
     }
 };
 
@@ -155,6 +213,8 @@ TEST_F(LinkTest, StalledWriteStatusFailsAlthoughTheDataArrived) {
     EXPECT_FALSE(link->WriteToDevice(0, 0, data, 256, *link));
     EXPECT_EQ(detector->readMemory(0, 0, 256), data);
     EXPECT_EQ(kr, usb::resultCode(usb::UsbErrorKind::Stall));
+    // The host clears the halt and takes the status the device still holds.
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "W", "R stall", "clear in", "R"));
 }
 
 TEST_F(LinkTest, FailedStatusIsNotJudged) {
@@ -218,6 +278,163 @@ TEST_F(LinkTest, CorruptPageReadsBackWithOneByteChanged) {
     EXPECT_EQ(hex(back), hex(expected));
 }
 
+// --- recovery ---
+
+struct RecoveryCase {
+    const char* name;
+    std::vector<sim::FaultKind> faults; // each once, on the operation at 0x1000
+    bool write = false;
+    std::uint8_t selector = 0; // 2: a wrapper the device rejects
+    bool result = false;
+    std::optional<usb::UsbErrorKind> kr;
+    std::vector<std::string> ops;
+    sim::Phase phase = sim::Phase::Data; // of a no-answer fault
+};
+
+void PrintTo(const RecoveryCase& c, std::ostream* os) { *os << c.name; }
+
+class RecoveryTest : public LinkTest, public testing::WithParamInterface<RecoveryCase> {};
+
+TEST_P(RecoveryTest, FailedOperationKeepsItsResultAndTheLinkIsRecovered) {
+    const auto& c = GetParam();
+    sim::DeviceProfile profile;
+    profile.memory.push_back({0, 0x1100, std::vector<std::uint8_t>(256, 0xB2)});
+    for (const auto kind : c.faults) {
+        sim::Fault fault = sim::Fault::make(kind);
+        fault.address = 0x1000;
+        fault.phase = c.phase;
+        fault.times = 1;
+        profile.faults.push_back(fault);
+    }
+    connect(profile);
+    std::vector<std::uint8_t> page(256, 0x42);
+    const bool result = c.write ? link->WriteToDevice(c.selector, 0x1000, page, 256, *link)
+                                : link->ReadFromDevice(c.selector, 0x1000, page, 256, *link);
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(kr, c.kr ? usb::resultCode(*c.kr) : 0);
+    EXPECT_THAT(wire->ops(), testing::ElementsAreArray(c.ops)) << detector->traceText();
+    wire->transfers.clear();
+    ASSERT_TRUE(link->ReadFromDevice(0, 0x1100, page, 256, *link)) << detector->traceText();
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R", "R"));
+    EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0xB2));
+}
+
+using K = sim::FaultKind;
+using E = usb::UsbErrorKind;
+const std::vector<std::string> kResetAfterStatus{"W", "R", "R", "reset", "clear in", "clear out"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, RecoveryTest,
+    testing::Values(
+        RecoveryCase{"ReadDataStall",
+                     {K::StallData},
+                     false,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "R stall", "clear in", "R"}},
+        RecoveryCase{"ReadStatusStall",
+                     {K::StallStatus},
+                     false,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "R", "R stall", "clear in", "R"}},
+        RecoveryCase{"ReadDataAndStatusStall",
+                     {K::StallData, K::StallStatus},
+                     false,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "R stall", "clear in", "R stall", "clear in", "R"}},
+        RecoveryCase{"ReadDataTimeout",
+                     {K::NoAnswer},
+                     false,
+                     0,
+                     false,
+                     E::Timeout,
+                     {"W", "R timeout", "reset", "clear in", "clear out"}},
+        RecoveryCase{"ReadStatusTimeout",
+                     {K::NoAnswer},
+                     false,
+                     0,
+                     false,
+                     E::Timeout,
+                     {"W", "R", "R timeout", "reset", "clear in", "clear out"},
+                     sim::Phase::Status},
+        RecoveryCase{
+            "PhaseErrorStillSucceeds", {K::PhaseError}, false, 0, true, {}, kResetAfterStatus},
+        RecoveryCase{
+            "WrongStatusTagStillSucceeds", {K::BadStatus}, false, 0, true, {}, kResetAfterStatus},
+        RecoveryCase{
+            "FailedStatusNeedsNothing", {K::FailStatus}, false, 0, true, {}, {"W", "R", "R"}},
+        RecoveryCase{"WriteDataStall",
+                     {K::StallData},
+                     true,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "W stall", "clear out", "R"}},
+        RecoveryCase{"WriteStatusStall",
+                     {K::StallStatus},
+                     true,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "W", "R stall", "clear in", "R"}},
+        RecoveryCase{"WriteDataTimeout",
+                     {K::NoAnswer},
+                     true,
+                     0,
+                     false,
+                     E::Timeout,
+                     {"W", "W timeout", "reset", "clear in", "clear out"}},
+        RecoveryCase{"RejectedWrapper",
+                     {},
+                     false,
+                     2,
+                     false,
+                     E::Stall,
+                     {"W stall", "reset", "clear in", "clear out"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, StatusThatStallsAgainAfterTheClearGetsResetRecovery) {
+    sim::DeviceProfile profile;
+    profile.memory.push_back({0, 0x1100, std::vector<std::uint8_t>(256, 0xB2)});
+    auto stall = sim::Fault::make(K::StallData);
+    stall.address = 0x1000;
+    profile.faults.push_back(stall);
+    connect(profile);
+    wire->stalledStatusReads = 2;
+    std::vector<std::uint8_t> page(256);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0x1000, page, 256, *link));
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R stall", "clear in", "R stall", "clear in",
+                                                  "R stall", "reset", "clear in", "clear out"));
+    EXPECT_TRUE(link->ReadFromDevice(0, 0x1100, page, 256, *link)) << detector->traceText();
+    EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0xB2));
+}
+
+TEST_F(LinkTest, GoneDeviceEndsRecoveryAtOnce) {
+    sim::DeviceProfile profile;
+    profile.faults.push_back(sim::Fault::make(K::Unplug));
+    connect(profile);
+    std::vector<std::uint8_t> page(256);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0, page, 256, *link));
+    EXPECT_EQ(kr, usb::resultCode(E::NoDevice));
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R no device"));
+}
+
+class RecoveryNeeded : public LinkTest,
+                       public testing::WithParamInterface<recovery_scenarios::Scenario> {};
+
+TEST_P(RecoveryNeeded, NextCommandWorks) {
+    connect(GetParam().profile);
+    GetParam().run(*link, *detector);
+}
+
+INSTANTIATE_TEST_SUITE_P(InProcess, RecoveryNeeded, testing::ValuesIn(recovery_scenarios::all()),
+                         [](const auto& info) { return info.param.name; });
+
 TEST(LinkShortReadTest, ShortDataPhaseIsAFailure) {
     MassStorageController link(std::make_shared<ShortReadTransport>());
     link.MassStorageControllerInit();
@@ -239,6 +456,60 @@ TEST(LinkStateTest, NothingIsSentBeforeAConnection) {
 }
 
 // --- discovery ---
+
+// Counts the claims of each device, in the order the inner bus offered them.
+class ClaimCountingBus final : public usb::UsbBus {
+public:
+    explicit ClaimCountingBus(std::shared_ptr<usb::UsbBus> inner)
+        : m_inner(std::move(inner)) {}
+
+    std::vector<std::unique_ptr<usb::UsbDevice>> takeMatched() override {
+        auto devices = m_inner->takeMatched();
+        for (auto& d : devices) {
+            m_counts->push_back(0);
+            d = std::make_unique<Counted>(std::move(d), m_counts, m_counts->size() - 1);
+        }
+        return devices;
+    }
+    void waitForArrival(std::chrono::milliseconds timeout) override {
+        m_inner->waitForArrival(timeout);
+    }
+    void wake() override { m_inner->wake(); }
+    std::vector<int> claimAttempts() const { return *m_counts; }
+
+private:
+    using Counts = std::shared_ptr<std::vector<int>>;
+    class Counted final : public usb::UsbDevice {
+    public:
+        Counted(std::unique_ptr<usb::UsbDevice> inner, Counts counts, std::size_t index)
+            : m_inner(std::move(inner))
+            , m_counts(std::move(counts))
+            , m_index(index) {}
+        usb::DeviceIdentity identity() const override { return m_inner->identity(); }
+        std::string describe() const override { return m_inner->describe(); }
+        usb::UsbStatus open() override { return m_inner->open(); }
+        void close() override { m_inner->close(); }
+        std::uint8_t numberOfConfigurations() override { return m_inner->numberOfConfigurations(); }
+        std::optional<std::uint8_t> configurationValue(std::uint8_t index) override {
+            return m_inner->configurationValue(index);
+        }
+        usb::UsbStatus setConfiguration(std::uint8_t value) override {
+            return m_inner->setConfiguration(value);
+        }
+        std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterface() override {
+            ++(*m_counts)[m_index];
+            return m_inner->openFirstInterface();
+        }
+
+    private:
+        std::unique_ptr<usb::UsbDevice> m_inner;
+        Counts m_counts;
+        std::size_t m_index;
+    };
+
+    std::shared_ptr<usb::UsbBus> m_inner;
+    Counts m_counts = std::make_shared<std::vector<int>>();
+};
 
 class DiscoveryTest : public testing::Test {
 protected:
@@ -301,31 +572,47 @@ TEST_F(DiscoveryTest, DeviceWhoseConfigurationCannotBeSetIsSkipped) {
     EXPECT_NE(usb::lastSkipReason()->find("configuration"), std::string::npos);
 }
 
-TEST_F(DiscoveryTest, TwoMatchingDevicesAreBothProcessedAndTheLastIsKept) {
+// With several matching devices the first that opens is kept and the rest are never touched,
+// so other updater processes can claim them; a busy device is passed over, and no later
+// device can undo an earlier success.
+struct SeveralDevicesCase {
+    const char* name;
+    std::vector<bool> claimable;
+    int kept; // index of the device whose interface is open, -1 for none
+    std::vector<int> claimAttempts;
+};
+
+class SeveralDevicesTest : public DiscoveryTest,
+                           public testing::WithParamInterface<SeveralDevicesCase> {};
+
+TEST_P(SeveralDevicesTest, FirstClaimableIsKeptAndTheOthersLeftAlone) {
+    const auto& c = GetParam();
     auto bus = std::make_shared<sim::VirtualUsbBus>();
-    auto first = device(0x0200);
-    auto second = device(0x0200);
-    bus->plug(first);
-    bus->plug(second);
-    MassStorageController link(bus);
-    link.MassStorageControllerInit();
-    ASSERT_TRUE(link.Check_UsbConnection());
-    EXPECT_TRUE(isOpen(second));
-    EXPECT_EQ(bus->waitCount(), 0U) << "a present device is opened at once";
+    std::vector<std::shared_ptr<sim::VirtualDetector>> devices;
+    for (const bool claimable : c.claimable) {
+        devices.push_back(device(0x0200));
+        if (!claimable) {
+            devices.back()->addFault(sim::Fault::make(sim::FaultKind::RefuseInterface));
+        }
+        bus->plug(devices.back());
+    }
+    auto counted = std::make_shared<ClaimCountingBus>(bus);
+    MassStorageController link(counted);
+    initWithStop(link, bus, 1);
+    EXPECT_EQ(link.Check_UsbConnection(), c.kept >= 0);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(isOpen(devices[i]), static_cast<int>(i) == c.kept) << "device " << i;
+    }
+    EXPECT_EQ(counted->claimAttempts(), c.claimAttempts);
 }
 
-TEST_F(DiscoveryTest, FailingLaterDeviceClearsTheConnectedFlag) {
-    auto bus = std::make_shared<sim::VirtualUsbBus>();
-    auto first = device(0x0200);
-    auto gone = device(0x0200);
-    gone->addFault(sim::Fault::make(sim::FaultKind::RefuseInterface));
-    bus->plug(first);
-    bus->plug(gone);
-    MassStorageController link(bus);
-    initWithStop(link, bus, 1);
-    EXPECT_FALSE(link.Check_UsbConnection());
-    EXPECT_TRUE(isOpen(first)) << "the earlier interface stays open";
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SeveralDevicesTest,
+    testing::Values(SeveralDevicesCase{"TwoFreeFirstKept", {true, true}, 0, {1, 0}},
+                    SeveralDevicesCase{"BusyFirstSkipped", {false, true, true}, 1, {1, 1, 0}},
+                    SeveralDevicesCase{"LaterBusyNeverTouched", {true, false}, 0, {1, 0}},
+                    SeveralDevicesCase{"AllBusy", {false, false}, -1, {1, 1}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DiscoveryTest, StopEndsTheWaitWithoutAConnection) {
     auto bus = std::make_shared<sim::VirtualUsbBus>();
