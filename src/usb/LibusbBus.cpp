@@ -139,10 +139,12 @@ public:
         // Guessed endpoint addresses would only fail later, at the first command, with a
         // misleading transfer error.
         if (!haveOut || !haveIn) {
-            return UsbError{UsbErrorKind::Protocol,
-                            "interface " + std::to_string(number) + " of " + describe() +
-                                " has no bulk " + (haveOut ? "IN" : haveIn ? "OUT" : "IN or OUT") +
-                                " endpoint"};
+            return UsbError{UsbErrorKind::Protocol, "interface " + std::to_string(number) + " of " +
+                                                        describe() + " has no bulk " +
+                                                        (haveOut  ? "IN"
+                                                         : haveIn ? "OUT"
+                                                                  : "IN or OUT") +
+                                                        " endpoint"};
         }
         // Where the kernel's mass-storage driver holds the interface, take it for this run.
         libusb_set_auto_detach_kernel_driver(m_handle->handle, 1);

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdio>
-
 #include <utility>
 
 #include <unistd.h>

@@ -10,8 +10,8 @@
 #include <future>
 #include <mutex>
 #include <optional>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 

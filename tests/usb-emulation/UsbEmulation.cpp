@@ -332,8 +332,11 @@ void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detect
                                     "01020301"
                                     "09022000010100C032"
                                     "090400000208065000"
-                                    "070581" + (options.bulkEndpoints ? "02" : "03") + "000200"
-                                    "070502" + (options.bulkEndpoints ? "02" : "03") + "000200";
+                                    "070581" +
+                                    (options.bulkEndpoints ? "02" : "03") +
+                                    "000200"
+                                    "070502" +
+                                    (options.bulkEndpoints ? "02" : "03") + "000200";
     const std::string record =
         "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum) +
         "\nN: bus/usb/001/" + (node + 17) +

@@ -448,28 +448,43 @@ TEST_P(SkipReasonTest, NamesWhatDidNotMatchAndClearsWhenADeviceOpens) {
     EXPECT_EQ(usb::lastSkipReason(), "stub device: " + std::string(c.text));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SkipReasonTest,
-    testing::Values(
-        SkipCase{"Vendor", {0x1234, 0x5720, 0x0200}, {}, usb::SkipKind::WrongIdentity,
-                 "vendor 1234 is not 0483"},
-        SkipCase{"Product", {0x0483, 0x5721, 0x0200}, {}, usb::SkipKind::WrongIdentity,
-                 "product 5721 is not 5720"},
-        SkipCase{"Release", {0x0483, 0x5720, 0x0100}, {}, usb::SkipKind::WrongIdentity,
-                 "release 0100 is not 0200"},
-        SkipCase{"NotPermitted", {0x0483, 0x5720, 0x0200}, usb::UsbErrorKind::NotPermitted,
-                 usb::SkipKind::NotPermitted, "opening stub device: refused"},
-        SkipCase{"Busy", {0x0483, 0x5720, 0x0200}, usb::UsbErrorKind::Busy, usb::SkipKind::Busy,
-                 "opening stub device: refused"},
-        SkipCase{"Interface", {0x0483, 0x5720, 0x0200}, {}, usb::SkipKind::SetupFailed,
-                 "no interface"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SkipReasonTest,
+                         testing::Values(SkipCase{"Vendor",
+                                                  {0x1234, 0x5720, 0x0200},
+                                                  {},
+                                                  usb::SkipKind::WrongIdentity,
+                                                  "vendor 1234 is not 0483"},
+                                         SkipCase{"Product",
+                                                  {0x0483, 0x5721, 0x0200},
+                                                  {},
+                                                  usb::SkipKind::WrongIdentity,
+                                                  "product 5721 is not 5720"},
+                                         SkipCase{"Release",
+                                                  {0x0483, 0x5720, 0x0100},
+                                                  {},
+                                                  usb::SkipKind::WrongIdentity,
+                                                  "release 0100 is not 0200"},
+                                         SkipCase{"NotPermitted",
+                                                  {0x0483, 0x5720, 0x0200},
+                                                  usb::UsbErrorKind::NotPermitted,
+                                                  usb::SkipKind::NotPermitted,
+                                                  "opening stub device: refused"},
+                                         SkipCase{"Busy",
+                                                  {0x0483, 0x5720, 0x0200},
+                                                  usb::UsbErrorKind::Busy,
+                                                  usb::SkipKind::Busy,
+                                                  "opening stub device: refused"},
+                                         SkipCase{"Interface",
+                                                  {0x0483, 0x5720, 0x0200},
+                                                  {},
+                                                  usb::SkipKind::SetupFailed,
+                                                  "no interface"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LinkStartTest, AUsbLibraryThatCannotStartEndsTheWaitWithAReason) {
     int created = 0;
-    MassStorageController link(
-        MassStorageController::BusFactory([&]() -> std::variant<std::shared_ptr<usb::UsbBus>,
-                                                                usb::UsbError> {
+    MassStorageController link(MassStorageController::BusFactory(
+        [&]() -> std::variant<std::shared_ptr<usb::UsbBus>, usb::UsbError> {
             ++created;
             return usb::UsbError{usb::UsbErrorKind::Io, "initialising libusb: LIBUSB_ERROR_OTHER"};
         }));
