@@ -23,6 +23,10 @@ const Entry kEntries[] = {
     {"str_download_success", "Update complete", "Обновление завершено"},
     {"str_finish_coment", "You can unplug the detector now", "Теперь детектор можно отключить"},
     {"str_download_fail", "Update failed", "Обновление не удалось"},
+    {"str_device_not_permitted", "The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger, then plug the detector in again.",
+                                 "Детектор подключён, но у пользователя нет прав на него. Установите правило udev из папки исходников: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger, затем переподключите детектор."},
+    {"str_device_busy", "The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.",
+                        "Детектор подключён, но его занимает другая программа. Закройте её (другой программатор, дисковую утилиту) или отмонтируйте детектор."},
     // The command line's own texts.
     {"cli_device", "Device", "Устройство"},
     {"cli_name", "Model", "Модель"},
@@ -73,6 +77,8 @@ const std::vector<const char*>& CliTexts::flowKeys() {
         "str_download_success",
         "str_finish_coment",
         "str_download_fail",
+        "str_device_not_permitted",
+        "str_device_busy",
     };
     return keys;
 }

@@ -2,6 +2,7 @@
 
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
+#include "support/RefusingBus.hpp"
 #include "support/TestSupport.hpp"
 
 #include <csignal>
@@ -17,6 +18,8 @@
 namespace {
 
 using testing_support::hex;
+using testing_support::OneRefusalBus;
+using testing_support::RefusingDevice;
 
 // Passes every transfer to the virtual detector and records it as it went over the wire.
 class RecordingTransport final : public usb::UsbTransport {
@@ -355,56 +358,6 @@ TEST_F(DiscoveryTest, FindInterfacesListsPipesUpToTheEndpointCount) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "direction in, ");
     EXPECT_EQ(ConfigureAnchorDevice(*devices[0]), 0);
 }
-
-// A device that matched the bus but is not what the link wants, or cannot be opened.
-class RefusingDevice final : public usb::UsbDevice {
-public:
-    RefusingDevice(usb::DeviceIdentity id, std::optional<usb::UsbErrorKind> openError)
-        : m_id(id)
-        , m_openError(openError) {}
-    usb::DeviceIdentity identity() const override { return m_id; }
-    std::string describe() const override { return "stub device"; }
-    usb::UsbStatus open() override {
-        if (m_openError) {
-            return usb::UsbError{*m_openError, "opening stub device: refused"};
-        }
-        return std::nullopt;
-    }
-    void close() override {}
-    std::uint8_t numberOfConfigurations() override { return 1; }
-    std::optional<std::uint8_t> configurationValue(std::uint8_t) override { return 1; }
-    usb::UsbStatus setConfiguration(std::uint8_t) override { return std::nullopt; }
-    std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterface() override {
-        return usb::UsbError{usb::UsbErrorKind::Protocol, "no interface"};
-    }
-
-private:
-    usb::DeviceIdentity m_id;
-    std::optional<usb::UsbErrorKind> m_openError;
-};
-
-// Offers one refusing device, then the virtual detectors plugged into `rest`.
-class OneRefusalBus final : public usb::UsbBus {
-public:
-    OneRefusalBus(std::unique_ptr<usb::UsbDevice> first, std::shared_ptr<sim::VirtualUsbBus> rest)
-        : m_first(std::move(first))
-        , m_rest(std::move(rest)) {}
-    std::vector<std::unique_ptr<usb::UsbDevice>> takeMatched() override {
-        auto devices = m_rest->takeMatched();
-        if (m_first) {
-            devices.insert(devices.begin(), std::move(m_first));
-        }
-        return devices;
-    }
-    void waitForArrival(std::chrono::milliseconds timeout) override {
-        m_rest->waitForArrival(timeout);
-    }
-    void wake() override { m_rest->wake(); }
-
-private:
-    std::unique_ptr<usb::UsbDevice> m_first;
-    std::shared_ptr<sim::VirtualUsbBus> m_rest;
-};
 
 struct SkipCase {
     const char* name;
