@@ -55,6 +55,9 @@ std::optional<CliCommand> commandNamed(const std::string& name) {
     if (name == "update") {
         return CliCommand::Update;
     }
+    if (name == "verify") {
+        return CliCommand::Verify;
+    }
     return std::nullopt;
 }
 
@@ -148,6 +151,8 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         } else if (arg == "--exclude-fake") {
             options.excludeFake = true;
             selectionGiven = true;
+        } else if (arg == "--offline") {
+            options.offline = true;
         } else if (arg == "--yes" || arg == "-y") {
             options.yes = true;
         } else if (arg.starts_with("-")) {
@@ -185,6 +190,9 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
     if (selectionGiven && !takesSelection) {
         return CliUsageError{"--countries and --exclude-* belong to 'update' and 'check'"};
     }
+    if (options.offline && options.command != CliCommand::Info) {
+        return CliUsageError{"--offline belongs to 'info'"};
+    }
     if (options.yes && options.command != CliCommand::Update) {
         return CliUsageError{"--yes belongs to 'update'"};
     }
@@ -198,11 +206,15 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
 std::string CliArguments::usage() {
     return R"(usage: detector-updater-cli [OPTIONS] COMMAND
 commands:
-  info        wait for a detector, identify it and print its model and versions
+  info [--offline]
+              wait for a detector, identify it and print its model and versions
+              (--offline: without any request to the update server)
   check       info, then ask the update server and print what an update would write
   countries   print the country list with camera, Strelka and Fake counts
   update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
               write the firmware and the database for the chosen countries
+  verify      check, then read back the RD and GPS images and their verify blocks and
+              say for each whether the detector holds the same; writes nothing
 options:
   --server URL         update server base address
   --probe-url URL      connectivity probe address
@@ -215,6 +227,7 @@ options:
   --json               print one JSON result object on stdout (texts go to stderr)
   --lang ru|en         language of the texts (default from LANG)
   --demo               embedded simulated update server and virtual detector
-exit status: 0 complete, 1 failed or declined, 2 usage error, 3 no device, 130 interrupted
+exit status: 0 complete (verify: all the same), 1 failed, declined or differs,
+  2 usage error, 3 no device, 130 interrupted
 )";
 }

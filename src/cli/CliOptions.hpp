@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-enum class CliCommand { Info, Check, Countries, Update };
+enum class CliCommand { Info, Check, Countries, Update, Verify };
 enum class CliLanguage { English, Russian };
 
 struct CliOptions {
@@ -29,6 +29,8 @@ struct CliOptions {
     bool excludeStrelka = false;
     bool excludeFake = false;
     bool yes = false;
+    // info: identify and read the versions without asking the update server.
+    bool offline = false;
     bool help = false;
 
     [[nodiscard]] bool simulated() const { return device != "usb"; }

@@ -47,6 +47,9 @@ const Entry kEntries[] = {
     {"cli_declined", "Nothing was written.", "Ничего не записано."},
     {"cli_no_device", "No detector within the waiting time.", "Детектор не найден за время ожидания."},
     {"cli_interrupted", "Interrupted.", "Прервано."},
+    {"cli_verify", "Read back from the detector", "Прочитано из детектора"},
+    {"cli_verify_differs", "The detector does not hold what an update would write.",
+                           "В детекторе не то, что записало бы обновление."},
     {"cli_database_open", "camera database: depends on the countries chosen (use --countries)",
                           "база камер: зависит от выбранных стран (укажите --countries)"},
 };
