@@ -273,10 +273,21 @@ void CliApplication::Run::onChange(const ElementChange& change) {
 
 bool CliApplication::Run::confirm(const SelectionDBViewController& dialog) {
     const auto record = controller->connectedTargetInfo();
-    const auto plan = UpdatePlan::fromRecord(*record, dialog.total_selected_db_num());
+    // The plan shows the database that will be written: rebuilt for this choice, as the answer
+    // will rebuild it.
+    std::optional<std::uint32_t> records;
+    if (WebServer_GetDataBase* database = controller->webServer_GetDataBase()) {
+        records = UpdatePlan::rebuiltRecords(*record, *database, dialog.arOptions_Check(),
+                                             options.excludeStrelka, options.excludeFake);
+    }
+    const auto plan = UpdatePlan::fromRecord(*record, records);
     renderer->flush();
-    std::fprintf(out, "%s (%u):\n%s", texts.L("cli_plan").c_str(), dialog.total_selected_db_num(),
-                 plan.text().c_str());
+    if (records) {
+        std::fprintf(out, "%s (%s: %u):\n%s", texts.L("cli_plan").c_str(),
+                     texts.L("cli_records").c_str(), *records, plan.text().c_str());
+    } else {
+        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());
+    }
     std::fprintf(out, "%s", texts.L("cli_plan_confirm").c_str());
     std::fflush(out);
     std::string answer;
@@ -405,7 +416,11 @@ int CliApplication::Run::afterConnect() {
                 result["status"] = "failed";
                 return kFailed;
             }
-            records = dialog.total_selected_db_num();
+            // The count of the image the rebuild makes, not the dialog's announced total.
+            if (WebServer_GetDataBase* database = controller->webServer_GetDataBase()) {
+                records = UpdatePlan::rebuiltRecords(*record, *database, dialog.arOptions_Check(),
+                                                     options.excludeStrelka, options.excludeFake);
+            }
         }
         const auto plan = UpdatePlan::fromRecord(*record, records);
         std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());

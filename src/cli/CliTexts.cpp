@@ -47,6 +47,7 @@ const Entry kEntries[] = {
     {"cli_declined", "Nothing was written.", "Ничего не записано."},
     {"cli_no_device", "No detector within the waiting time.", "Детектор не найден за время ожидания."},
     {"cli_interrupted", "Interrupted.", "Прервано."},
+    {"cli_records", "camera records", "записей камер"},
     {"cli_verify", "Read back from the detector", "Прочитано из детектора"},
     {"cli_verify_differs", "The detector does not hold what an update would write.",
                            "В детекторе не то, что записало бы обновление."},

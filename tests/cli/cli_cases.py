@@ -255,6 +255,8 @@ def case_declined(c):
     check(done.returncode == 1, "status 1")
     check("Write this to the detector?" in done.stdout, "asked")
     check("RD" in done.stdout and "pages" in done.stdout, "the plan was shown")
+    records, _ = c.camera_count(["Eesti"])
+    check("(camera records: %d):" % records in done.stdout, "the rebuilt database's count")
     check(c.trace_writes(trace) == [], "device untouched")
 
 
