@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <unordered_map>
 
 #include <gmock/gmock.h>
@@ -350,6 +351,54 @@ TEST(UpdateFlow, SmallCatalogWritesEveryStageInOrderAndShowsTheNewVersions) {
     EXPECT_THAT(uppers, ElementsAre("Writing RD", "Writing GPS", "Writing DB", "Done"));
     EXPECT_THAT(rig.ended, ElementsAre(std::pair{false, Outcome::Succeeded},
                                        std::pair{true, Outcome::Succeeded}));
+
+    // Each stage starts with its upper text and "0 %" before its first page.
+    std::vector<std::string> texts;
+    for (const auto& c : rig.changes) {
+        if (c.property == Property::Text &&
+            (c.element == E::txt_Infomation_upper || c.element == E::txt_Infomation)) {
+            texts.push_back((c.element == E::txt_Infomation ? "L:" : "U:") + c.state.text);
+        }
+    }
+    for (const char* stage : {"U:Writing RD", "U:Writing GPS", "U:Writing DB"}) {
+        const auto at = std::find(texts.begin(), texts.end(), stage);
+        ASSERT_NE(at, texts.end()) << stage;
+        ASSERT_NE(at + 1, texts.end()) << stage;
+        EXPECT_EQ(*(at + 1), "L:0 %") << stage;
+    }
+    // While writing, the panel shows the versions being installed, in yellow.
+    std::vector<std::string> panel;
+    for (const auto& c : rig.changes) {
+        if (c.element == E::txt_device_gps_version || c.element == E::txt_device_rd_version) {
+            panel.push_back(describe(c));
+        }
+    }
+    ASSERT_GE(panel.size(), 4U);
+    EXPECT_THAT(std::vector<std::string>(panel.begin(), panel.begin() + 4),
+                ElementsAre("txt_device_gps_version.colour=yellow",
+                            "txt_device_rd_version.colour=yellow",
+                            // The update's GPS text has the block's tag "GX".
+                            "txt_device_gps_version.text=5810GX" + x.strDate + "1200",
+                            "txt_device_rd_version.text=5810RD" + std::string(kRdVersion)));
+}
+
+TEST(UpdateFlow, CurrentGpsVersionIsRewrittenAllTheSame) {
+    const auto catalog = smallCatalog();
+    // The device carries the GPS version the server offers.
+    auto device = profile("signature-5810e.json");
+    const std::string block = std::string(kMarker) + "$:5810GX" + kGpsVersion;
+    device.memory.push_back(sim::MemoryEntry{0, 0x08002F00, {block.begin(), block.end()}});
+    FlowRig rig(catalog, device);
+    connectAndChoose(rig);
+    const auto record = rig.controller->connectedTargetInfo();
+    ASSERT_EQ(record->ConnectedDevice_Version_GPS_Current(), kGpsVersion);
+    ASSERT_EQ(record->ConnectedDevice_Enable_GPS_Firmware(), 0) << "the connect found it current";
+    rig.download();
+    Expectation x;
+    x.database = databaseFor(rig, catalog, kSmallChoice, false, true);
+    x.strDate = record->Info_strDate();
+    expectDeviceHolds(rig, plannedWrites(catalog.models[0], x));
+    EXPECT_EQ(record->ConnectedDevice_Enable_GPS_Firmware(), 1);
 }
 
 TEST(UpdateFlow, StarredDeviceTakesTheGpsImageOnSelectorOne) {
@@ -555,6 +604,22 @@ INSTANTIATE_TEST_SUITE_P(
         RequestDown{"RdImage", "/firmware/5810_SIGNATUREE/rd.bin", "Not Error"},
         RequestDown{"GpsImage", "/firmware/5810_SIGNATUREE/gps.bin", "Not Error"}),
     [](const auto& info) { return info.param.name; });
+
+TEST(UpdateFlow, AnUnexpectedFailureWhileWritingEndsInFailWithItsReason) {
+    flow_testing::HookPacer pacer;
+    FlowRig rig(smallCatalog(), profile("signature-5810e.json"), &pacer);
+    connectAndChoose(rig);
+    // The first pause of the writing (after the first RD page) fails unexpectedly.
+    pacer.actAt = pacer.pauses.size() + 1;
+    pacer.action = [] { throw std::runtime_error("pacer broke"); };
+    rig.download();
+    expectFailed(rig, "pacer broke");
+    EXPECT_EQ(rig.state(E::txt_device_gps_version).textColour, Colour::Red);
+    EXPECT_TRUE(rig.state(E::circle_progressbar_download).hidden);
+    EXPECT_EQ(rig.writeCount(), 1U) << "nothing written after the failure";
+    EXPECT_THAT(rig.ended, ElementsAre(std::pair{false, Outcome::Succeeded},
+                                       std::pair{true, Outcome::Failed}));
+}
 
 TEST(UpdateFlow, ServerGoneBeforeTheFinishStillCompletes) {
     FlowRig rig(smallCatalog(), profile("signature-5810e.json"));
