@@ -306,6 +306,12 @@ ViewController::Outcome ViewController::runConnectSequence() {
             m_webServer_CheckVersion = std::make_unique<WebServer_CheckVersion>();
         }
         flag = flag && m_webServer_CheckVersion->CheckUpdateVersion(*record);
+        if (!flag) {
+            // Instead of the record's "Not Error": which image has no version, and why.
+            record->setErrorMessage(WebServer_CheckVersion::noVersionText(
+                *record, m_webServer_GetFirmware->imageFetch(WebServer_GetFirmware::kGpsImage),
+                m_webServer_GetFirmware->imageFetch(WebServer_GetFirmware::kRdImage)));
+        }
         post(88);
         if (!pause(kStepSeconds)) {
             return Outcome::Stopped;

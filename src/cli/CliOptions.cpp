@@ -81,6 +81,8 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         std::string text;
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--server") {
             if (!value(options.server)) {
                 return CliUsageError{"--server needs a URL"};
@@ -166,7 +168,7 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             }
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
     }
     if (!command) {
@@ -210,7 +212,8 @@ commands:
               wait for a detector, identify it and print its model and versions
               (--offline: without any request to the update server)
   check       info, then ask the update server and print what an update would write
-  countries   print the country list with camera, Strelka and Fake counts
+  countries   print the server's country list with camera, Strelka and Fake counts
+              (needs only the server, no detector)
   update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
               write the firmware and the database for the chosen countries
   verify      check, then read back the RD and GPS images and their verify blocks and
@@ -224,9 +227,12 @@ options:
   --no-pauses          skip the fixed pauses (virtual detector only)
   --trace FILE         write every USB transaction and HTTP request to FILE
   --dump-memory DIR    write the virtual detector's memory as DIR/selector0.hex, selector1.hex
+                       at the end (DIR is made if missing; one that cannot be written is a
+                       usage error before anything runs)
   --json               print one JSON result object on stdout (texts go to stderr)
   --lang ru|en         language of the texts (default from LANG)
   --demo               embedded simulated update server and virtual detector
+  --version            print the version and exit
 exit status: 0 complete (verify: all the same), 1 failed, declined or differs,
   2 usage error, 3 no device, 130 interrupted
 )";

@@ -1,5 +1,7 @@
 #include "gui/AppOptions.hpp"
 
+#include "install/BuildVersion.hpp"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -27,11 +29,13 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
                                   QStringLiteral("Language of the window: ru or en (default: "
                                                  "the system's)."),
                                   QStringLiteral("LANG"));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
     QCommandLineOption shots(QStringLiteral("screenshot-dir"), QString(), QStringLiteral("DIR"));
     shots.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption shotRun(QStringLiteral("screenshot-run"), QString(), QStringLiteral("RUN"));
     shotRun.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, demo, profile, server, probe, lang, shots, shotRun});
+    parser.addOptions({help, version, demo, profile, server, probe, lang, shots, shotRun});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -39,6 +43,11 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
     }
     if (parser.isSet(help)) {
         helpText = parser.helpText();
+        return std::nullopt;
+    }
+    if (parser.isSet(version)) {
+        helpText =
+            QStringLiteral("detector-updater %1\n").arg(QString::fromUtf8(BuildVersion::text()));
         return std::nullopt;
     }
     AppOptions options;

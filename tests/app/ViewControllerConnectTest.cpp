@@ -252,6 +252,11 @@ INSTANTIATE_TEST_SUITE_P(
                       {16, 27, 38, 47, 57, 67, 100},
                       "Error_Code_401/ MissingCountryField / country entry 4 'Delta|1|0' has 3 "
                       "of 4 fields "},
+        ServerFailure{"EmptyCountryList401",
+                      "/qvt_database/countries",
+                      sim::ServerFault::EmptyBody,
+                      {16, 27, 38, 47, 57, 67, 100},
+                      "Error_Code_401/ NoCountries / the country list answer is empty "},
         ServerFailure{"Firmware501",
                       "/qvt_products_firmware/",
                       sim::ServerFault::NotFoundHtml,
@@ -260,12 +265,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "address) "}),
     [](const auto& info) { return info.param.name; });
 
-TEST(ConnectSequence, AVersionCheckFailureLeavesNotError) {
+TEST(ConnectSequence, AVersionCheckFailureNamesTheImageWithoutAVersion) {
     auto rig = signatureRig(smallCatalog("ORIGINAL", /*gpsVersionBlock=*/false));
     rig.connect();
     EXPECT_THAT(rig.progress(), ElementsAre(16, 27, 38, 47, 57, 67, 78, 88, 100));
     EXPECT_THAT(rig.recordingPacer.pauses(), ElementsAre(5.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0));
-    expectErrorWindow(rig, "Not Error");
+    expectErrorWindow(rig, "Error_Code_501/ NoVersion / GPS image (24576 bytes from " +
+                               rig.server.sim().baseAddress() +
+                               "/firmware/5810_SIGNATUREE/gps.bin) holds no version block ");
 }
 
 TEST(ConnectSequence, IdentificationFailureShowsItsCode) {

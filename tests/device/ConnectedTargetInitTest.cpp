@@ -189,6 +189,8 @@ struct DeadExchange {
     sim::Operation operation;
     sim::Phase phase;
     const char* code;
+    // The whole exchange, where it is worth spelling out.
+    const char* trace = nullptr;
 };
 
 void PrintTo(const DeadExchange& c, std::ostream* os) { *os << c.label; }
@@ -212,13 +214,20 @@ TEST_P(DeadIdentification, GivesTheStepsCodeAndGoesNoFurther) {
     }
     EXPECT_EQ(inquirySent, c.operation == sim::Operation::Inquiry);
     EXPECT_TRUE(b.reads().empty()) << "no name block read after a dead exchange";
+    if (c.trace != nullptr) {
+        EXPECT_EQ(b.detector->traceText(), c.trace);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Exchanges, DeadIdentification,
     ::testing::Values(DeadExchange{"StalledTestUnitReady", sim::FaultKind::StallStatus,
                                    sim::Operation::TestUnitReady, sim::Phase::Status,
-                                   "Error_Code_101"},
+                                   "Error_Code_101",
+                                   // Nothing after it but the host taking its status.
+                                   "test-unit-ready none sel=0 addr=0x00000000 len=1024 stalled "
+                                   "status, ok\n"
+                                   "clear-halt ep=0x81 ok\n"},
                       DeadExchange{"SilentInquiryAnswer", sim::FaultKind::NoAnswer,
                                    sim::Operation::Inquiry, sim::Phase::Data, "Error_Code_102"},
                       DeadExchange{"StalledInquiryStatus", sim::FaultKind::StallStatus,
