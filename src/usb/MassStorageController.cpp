@@ -87,7 +87,10 @@ std::optional<std::string> lastSkipReason() {
     return gSkipReason;
 }
 
-void releaseOpenInterface() { intf.reset(); }
+void releaseOpenInterface() {
+    intf.reset();
+    gNotifyPort.reset();
+}
 
 } // namespace usb
 

@@ -1,7 +1,7 @@
 #pragma once
 // A UsbBus decorator that writes every bulk transfer of the opened detector to the trace.
 
-#include "cli/TraceLog.hpp"
+#include "app/TraceLog.hpp"
 #include "usb/UsbBus.hpp"
 
 #include <memory>
