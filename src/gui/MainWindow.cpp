@@ -114,12 +114,14 @@ void MainWindow::build() {
         button->setAutoDefault(true);
         button->setFocusPolicy(Qt::StrongFocus);
     }
-    for (QWidget* w :
-         {static_cast<QWidget*>(m_btn_start_over), static_cast<QWidget*>(m_btn_show_log),
-          static_cast<QWidget*>(m_txt_time_left)}) {
-        keepPlace(w);
-        w->hide();
-    }
+    m_btn_start_over->setMinimumWidth(240);
+    // Their row and line keep their height, so the window does not jump; "Show log" gives
+    // its place up, so a lone "Update another detector" sits in the middle.
+    keepPlace(m_btn_start_over);
+    keepPlace(m_txt_time_left);
+    m_btn_start_over->hide();
+    m_btn_show_log->hide();
+    m_txt_time_left->hide();
 
     m_widgets[indexOf(Element::imageView_logo_download)] = logo;
     m_widgets[indexOf(Element::btn_connect)] = m_btn_connect;
@@ -199,7 +201,7 @@ void MainWindow::build() {
 
     m_progressbar_download->setRange(static_cast<int>(MainWindowModel::kProgressMinimum),
                                      static_cast<int>(MainWindowModel::kProgressMaximum));
-    resize(680, 540);
+    resize(680, 560);
     setTabOrder(m_btn_connect, m_btn_download);
     setTabOrder(m_btn_download, m_btn_start_over);
     setTabOrder(m_btn_start_over, m_btn_show_log);
