@@ -19,3 +19,9 @@ if(_san_flags)
   target_compile_options(detector_options INTERFACE ${_san_flags})
   target_link_options(detector_options INTERFACE ${_san_flags})
 endif()
+
+# The hardening Debian checks packages for: a read-only GOT, and checked string and memory
+# functions where the optimiser makes them possible.
+target_link_options(detector_options INTERFACE -Wl,-z,relro,-z,now)
+target_compile_definitions(detector_options INTERFACE
+  $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)

@@ -47,6 +47,10 @@ std::string outcome(const usb::TransferResult& result) {
     return result.ok() ? "ok" : std::string("failed: ") + result.error->message;
 }
 
+std::string controlOutcome(const std::optional<usb::UsbError>& error) {
+    return error ? "failed: " + error->message : "ok";
+}
+
 class TracingTransport final : public usb::UsbTransport {
 public:
     TracingTransport(std::shared_ptr<usb::UsbTransport> inner, std::shared_ptr<TraceLog> log)
@@ -77,6 +81,21 @@ public:
         }
         m_log->line("usb", what + " " + outcome(result));
         return result;
+    }
+
+    std::optional<usb::UsbError> clearHalt(usb::BulkPipe pipe,
+                                           std::chrono::milliseconds timeout) override {
+        auto error = m_inner->clearHalt(pipe, timeout);
+        m_log->line("usb", std::string("clear halt ") +
+                               (pipe == usb::BulkPipe::In ? "bulk in" : "bulk out") + " " +
+                               controlOutcome(error));
+        return error;
+    }
+
+    std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds timeout) override {
+        auto error = m_inner->resetMassStorage(timeout);
+        m_log->line("usb", "mass storage reset " + controlOutcome(error));
+        return error;
     }
 
 private:

@@ -8,7 +8,8 @@
 
 // The devices it hands out behave as the inner bus's; their first interface's transport is
 // wrapped so that each command wrapper is logged decoded (operation, selector, address,
-// length) and each data and status phase with its outcome.
+// length), each data and status phase with its outcome, and each clear-halt and mass storage
+// reset of the link's recovery as a line of its own.
 class TracingBus final : public usb::UsbBus {
 public:
     TracingBus(std::shared_ptr<usb::UsbBus> inner, std::shared_ptr<TraceLog> log);

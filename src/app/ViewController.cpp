@@ -109,8 +109,9 @@ bool ViewController::pause(double seconds) {
     return elapsed && !stopping();
 }
 
-void ViewController::startWorker(std::thread& worker, void (ViewController::*body)()) {
-    worker = std::thread([this, body] { (this->*body)(); });
+void ViewController::startWorker(Worker& worker, void (ViewController::*body)()) {
+    worker.thread = std::thread([this, body] { (this->*body)(); });
+    worker.id = worker.thread.get_id();
 }
 
 // ---- Connect sequence ----
@@ -292,6 +293,12 @@ ViewController::Outcome ViewController::runConnectSequence() {
             m_webServer_CheckVersion = std::make_unique<WebServer_CheckVersion>();
         }
         flag = flag && m_webServer_CheckVersion->CheckUpdateVersion(*record);
+        if (!flag) {
+            // Instead of the record's "Not Error": which image has no version, and why.
+            record->setErrorMessage(WebServer_CheckVersion::noVersionText(
+                *record, m_webServer_GetFirmware->imageFetch(WebServer_GetFirmware::kGpsImage),
+                m_webServer_GetFirmware->imageFetch(WebServer_GetFirmware::kRdImage)));
+        }
         post(88);
         if (!pause(kStepSeconds)) {
             return Outcome::Stopped;
@@ -718,17 +725,24 @@ void ViewController::requestStop() {
 bool ViewController::isWriting() const { return m_writing.load(); }
 
 void ViewController::waitForWorkers() {
-    const auto id = std::this_thread::get_id();
-    for (std::thread* worker : {&m_connectThread, &m_downloadThread}) {
-        std::thread joining;
-        {
-            const std::lock_guard lock(m_mutex);
-            if (!worker->joinable() || worker->get_id() == id) {
-                continue;
-            }
-            joining = std::move(*worker);
+    const auto self = std::this_thread::get_id();
+    std::unique_lock lock(m_mutex);
+    for (Worker* worker : {&m_connectThread, &m_downloadThread}) {
+        if (worker->id == self) {
+            continue;
         }
+        // Another caller joins it: its end is what this caller waits for too.
+        m_workerJoined.wait(lock, [worker] { return !worker->joining; });
+        if (!worker->thread.joinable()) {
+            continue;
+        }
+        worker->joining = true;
+        std::thread joining = std::move(worker->thread);
+        lock.unlock();
         joining.join();
+        lock.lock();
+        worker->joining = false;
+        m_workerJoined.notify_all();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "usb/MassStorageController.hpp"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -123,7 +124,8 @@ public:
     void requestStop();
     // True while the download worker may be writing pages (the window asks before quitting).
     [[nodiscard]] bool isWriting() const;
-    // Joins the workers that were started (tests and the command line).
+    // Joins the workers that were started. Safe from several threads at once: every caller
+    // returns only once each worker has ended (a worker calling it does not wait for itself).
     void waitForWorkers();
 
     // Running until the sequence has ended (also before it was started).
@@ -138,6 +140,12 @@ public:
 
 private:
     class Delegate;
+    // A worker thread; `joining` while some caller of waitForWorkers joins it outside the lock.
+    struct Worker {
+        std::thread thread;
+        std::thread::id id;
+        bool joining = false;
+    };
 
     Outcome runConnectSequence();
     Outcome connectFailedUnexpectedly(const std::string& name, const std::string& reason);
@@ -156,7 +164,7 @@ private:
     bool pause(double seconds);
     [[nodiscard]] bool stopping() const { return m_stop.stop_requested(); }
     [[nodiscard]] std::string L(const char* key) const;
-    void startWorker(std::thread& worker, void (ViewController::*body)());
+    void startWorker(Worker& worker, void (ViewController::*body)());
 
     MainWindowModel& m_window;
     UiDispatcher& m_dispatcher;
@@ -179,8 +187,9 @@ private:
     std::unique_ptr<WebServer_GetDataBase> m_webServer_GetDataBase;
     std::unique_ptr<WebServer_GetFirmware> m_webServer_GetFirmware;
     std::unique_ptr<WebServer_CheckVersion> m_webServer_CheckVersion;
-    std::thread m_connectThread;
-    std::thread m_downloadThread;
+    Worker m_connectThread;
+    Worker m_downloadThread;
+    std::condition_variable m_workerJoined;
     bool m_connectStarted = false;
     bool m_downloadStarted = false;
 

@@ -11,8 +11,12 @@
 #include "cli/OptionsSelectionPresenter.hpp"
 #include "cli/QueueDispatcher.hpp"
 #include "cli/TerminalRenderer.hpp"
+#include "cli/TextWidth.hpp"
 #include "cli/UpdatePlan.hpp"
+#include "database/CountryListAnswer.hpp"
 #include "device/ConnectedTargetInit.hpp"
+#include "install/DataLocation.hpp"
+#include "server/FieldAnswer.hpp"
 #include "server/ServerAccess.hpp"
 #include "server/ServerSettings.hpp"
 #include "sim/DeviceProfile.hpp"
@@ -22,8 +26,10 @@
 #include "sim/VirtualUsbBus.hpp"
 #include "usb/LibusbBus.hpp"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -45,19 +51,21 @@ constexpr double kDeviceFoundProgress = 16.0;
 // How long the workers get to return after a stop before the process ends without them.
 constexpr auto kStopGrace = std::chrono::milliseconds(700);
 
-fs::path executableFolder() {
-    std::error_code error;
-    const auto self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path() : self.parent_path();
+// An environment variable, else a file or folder next to the binary (the build tree), else the
+// installed one under share/detector-updater.
+fs::path demoPath(const char* variable, const char* buildName, const char* installedName) {
+    return DataLocation::find(variable, DataLocation::executableFolder(), buildName, installedName);
 }
 
-// An environment variable, else a file or folder installed next to the binary at build time.
-fs::path demoPath(const char* variable, const char* name) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-        return value;
+// A bare profile name that is not in the working folder names one of the shipped profiles.
+std::string profileNamed(const std::string& given) {
+    std::error_code error;
+    if (given.find('/') != std::string::npos || fs::exists(given, error)) {
+        return given;
     }
-    return executableFolder() / name;
+    const auto shipped = DataLocation::find(nullptr, DataLocation::executableFolder(),
+                                            "profiles/" + given, "profiles/" + given);
+    return fs::exists(shipped, error) ? shipped.string() : given;
 }
 
 std::string yesNo(const Localizer& texts, bool value) {
@@ -85,6 +93,22 @@ const char* commandName(CliCommand command) {
         return "update";
     }
     return "";
+}
+
+// Why files cannot be created in `folder` (made if missing), or nullopt when they can.
+std::optional<std::string> unwritableFolder(const fs::path& folder) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        return error.message();
+    }
+    if (!fs::is_directory(folder, error)) {
+        return "not a folder";
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        return std::strerror(errno);
+    }
+    return std::nullopt;
 }
 
 std::string textAt(const SharedTextList& list, std::size_t i) {
@@ -139,6 +163,7 @@ struct CliApplication::Run {
     void onChange(const ElementChange& change);
     int connect();
     int afterConnect();
+    int countries();
     int update(ConnectedTargetInfo& record);
     bool confirm(const SelectionDBViewController& dialog);
     void printDevice(const ConnectedTargetInfo& record);
@@ -153,6 +178,14 @@ int CliApplication::Run::prepare() {
     const char* noColour = std::getenv("NO_COLOR");
     renderer = std::make_unique<TerminalRenderer>(
         out, terminal, terminal && (noColour == nullptr || *noColour == '\0'));
+
+    // A dump that cannot be written is found out now, not after the device was written.
+    if (!options.dumpMemoryDir.empty()) {
+        if (const auto why = unwritableFolder(options.dumpMemoryDir)) {
+            fail("--dump-memory: cannot write to " + options.dumpMemoryDir + " (" + *why + ")");
+            return kUsage;
+        }
+    }
 
     if (options.noPauses) {
         pacer = std::make_unique<InstantPacer>(stop.get_token());
@@ -173,7 +206,7 @@ int CliApplication::Run::prepare() {
     std::string server = options.server;
     std::string probe = options.probeUrl;
     if (options.demo) {
-        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog");
+        const auto folder = demoPath("DETECTOR_DEMO_CATALOG", "demo-catalog", "demo-catalog");
         std::string error;
         auto catalog = sim::UpdateCatalog::load(folder, error);
         if (!catalog) {
@@ -194,7 +227,9 @@ int CliApplication::Run::prepare() {
             probe = demoServer->baseAddress() + "/";
         }
         if (options.device.empty()) {
-            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json").string();
+            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json",
+                                      "profiles/signature-5810e.json")
+                                 .string();
         }
     }
     if (!server.empty()) {
@@ -206,6 +241,7 @@ int CliApplication::Run::prepare() {
     result["server"] = server::ServerSettings::current().baseAddress;
 
     if (options.simulated()) {
+        options.device = profileNamed(options.device);
         try {
             detector =
                 std::make_shared<sim::VirtualDetector>(sim::DeviceProfile::load(options.device));
@@ -358,29 +394,8 @@ int CliApplication::Run::afterConnect() {
     switch (options.command) {
     case CliCommand::Info:
         break;
-    case CliCommand::Countries: {
-        renderer->flush();
-        const auto names = record->Country_Name();
-        const auto cams = record->Country_SpeedCam_Num();
-        const auto strelka = record->Country_Strelka_Num();
-        const auto fake = record->Country_Fake_Num();
-        std::fprintf(out, "%-24s %8s %8s %8s\n", texts.L("cli_country").c_str(),
-                     texts.L("cli_cameras").c_str(), texts.L("cli_strelka").c_str(),
-                     texts.L("cli_fake").c_str());
-        auto list = nlohmann::json::array();
-        for (std::uint32_t i = 0; i < record->Country_Total_Num(); ++i) {
-            std::fprintf(out, "%-24s %8s %8s %8s\n", textAt(names, i).c_str(),
-                         textAt(cams, i).c_str(), textAt(strelka, i).c_str(),
-                         textAt(fake, i).c_str());
-            list.push_back({{"name", textAt(names, i)},
-                            {"cameras", textAt(cams, i)},
-                            {"strelka", textAt(strelka, i)},
-                            {"fake", textAt(fake, i)}});
-        }
-        std::fflush(out);
-        result["countries"] = list;
+    case CliCommand::Countries:
         break;
-    }
     case CliCommand::Check: {
         printDevice(*record);
         std::optional<std::uint32_t> records;
@@ -407,6 +422,64 @@ int CliApplication::Run::afterConnect() {
     case CliCommand::Update:
         return update(*record);
     }
+    result["status"] = "complete";
+    return kComplete;
+}
+
+// The country list needs only the server: no detector, no connect sequence.
+int CliApplication::Run::countries() {
+    const auto list = CountryListAnswer::decode(
+        server::ServerAccess().request(WebServer_GetDataBase::kCountriesPath, {}));
+    if (interrupted.load()) {
+        return kInterrupted;
+    }
+    if (list.entries().empty()) {
+        fail(server::failureText(WebServer_GetDataBase::kErrorCode, "NoCountries",
+                                 list.noCountriesReason()));
+        result["status"] = "failed";
+        return kFailed;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t i = 0; i < list.entries().size(); ++i) {
+        auto fields = CountryListAnswer::fields(list.entries()[i]);
+        if (fields.size() < 4) {
+            fail(server::failureText(WebServer_GetDataBase::kErrorCode, "MissingCountryField",
+                                     "country entry " + std::to_string(i + 1) + " " +
+                                         server::quoted(list.entries()[i]) + " has " +
+                                         std::to_string(fields.size()) + " of 4 fields"));
+            result["status"] = "failed";
+            return kFailed;
+        }
+        fields.resize(4);
+        rows.push_back(std::move(fields));
+    }
+    const std::vector<std::string> header = {texts.L("cli_country"), texts.L("cli_cameras"),
+                                             texts.L("cli_strelka"), texts.L("cli_fake")};
+    // Columns as wide as their widest text, counted in terminal columns, not bytes.
+    std::vector<std::size_t> widths(header.size());
+    for (std::size_t c = 0; c < header.size(); ++c) {
+        widths[c] = TextWidth::of(header[c]);
+        for (const auto& row : rows) {
+            widths[c] = std::max(widths[c], TextWidth::of(row[c]));
+        }
+    }
+    const auto print = [&](const std::vector<std::string>& row) {
+        std::string line = TextWidth::padRight(row[0], widths[0]);
+        for (std::size_t c = 1; c < row.size(); ++c) {
+            line += "  " + TextWidth::padLeft(row[c], widths[c]);
+        }
+        std::fprintf(out, "%s\n", line.c_str());
+    };
+    renderer->flush();
+    print(header);
+    auto json = nlohmann::json::array();
+    for (const auto& row : rows) {
+        print(row);
+        json.push_back(
+            {{"name", row[0]}, {"cameras", row[1]}, {"strelka", row[2]}, {"fake", row[3]}});
+    }
+    std::fflush(out);
+    result["countries"] = json;
     result["status"] = "complete";
     return kComplete;
 }
@@ -574,6 +647,9 @@ int CliApplication::run() {
     Run& run = *m_run;
     if (const int status = run.prepare(); status != kComplete) {
         return run.finish(status);
+    }
+    if (run.options.command == CliCommand::Countries) {
+        return run.finish(run.countries());
     }
     run.window.setListener([&run](const ElementChange& change) { run.onChange(change); });
     run.presenter = std::make_unique<OptionsSelectionPresenter>(

@@ -78,6 +78,8 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         std::string text;
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--server") {
             if (!value(options.server)) {
                 return CliUsageError{"--server needs a URL"};
@@ -161,7 +163,7 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             }
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
     }
     if (!command) {
@@ -200,7 +202,8 @@ std::string CliArguments::usage() {
 commands:
   info        wait for a detector, identify it and print its model and versions
   check       info, then ask the update server and print what an update would write
-  countries   print the country list with camera, Strelka and Fake counts
+  countries   print the server's country list with camera, Strelka and Fake counts
+              (needs only the server, no detector)
   update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
               write the firmware and the database for the chosen countries
 options:
@@ -212,9 +215,12 @@ options:
   --no-pauses          skip the fixed pauses (virtual detector only)
   --trace FILE         write every USB transaction and HTTP request to FILE
   --dump-memory DIR    write the virtual detector's memory as DIR/selector0.hex, selector1.hex
+                       at the end (DIR is made if missing; one that cannot be written is a
+                       usage error before anything runs)
   --json               print one JSON result object on stdout (texts go to stderr)
   --lang ru|en         language of the texts (default from LANG)
   --demo               embedded simulated update server and virtual detector
+  --version            print the version and exit
 exit status: 0 complete, 1 failed or declined, 2 usage error, 3 no device, 130 interrupted
 )";
 }

@@ -30,6 +30,7 @@ struct CliOptions {
     bool excludeFake = false;
     bool yes = false;
     bool help = false;
+    bool version = false;
 
     [[nodiscard]] bool simulated() const { return device != "usb"; }
 };
@@ -41,7 +42,8 @@ struct CliUsageError {
 class CliArguments {
 public:
     // Parses argv[1..]. Options may come before or after the command. Fails on an unknown
-    // option or command, a missing or malformed value, an option the command does not take,
+    // option or command (none is needed with --help or --version), a missing or malformed value, an
+    // option the command does not take,
     // --no-pauses or --dump-memory without a simulated device, and update without --countries.
     static std::variant<CliOptions, CliUsageError> parse(const std::vector<std::string>& args);
 

@@ -11,12 +11,14 @@ struct Entry {
 // clang-format off
 const Entry kEntries[] = {
     {"str_ready_upper", "READY", "ГОТОВО"},
-    {"str_ready_under", "Plug in the detector and start", "Подключите детектор и начните"},
+    {"str_ready_under", "Plug in the detector", "Подключите детектор"},
     {"str_searching_device", "Searching for the detector...", "Поиск детектора..."},
     {"str_empty", "", ""},
     {"str_connect_server", "Connecting to the update server...", "Подключение к серверу обновлений..."},
     {"str_check_internet", "Check the Internet connection", "Проверьте подключение к Интернету"},
-    {"str_clickDownload", "Ready to update: press Download", "Готово к обновлению: нажмите «Загрузить»"},
+    // The window names its button here; a terminal says what to type.
+    {"str_clickDownload", "Ready to update (to write: update --countries NAME[,NAME...])",
+                          "Готово к обновлению (запись: update --countries СТРАНА[,СТРАНА...])"},
     {"str_FW_downloading_coment_RD", "Writing the radar firmware...", "Запись прошивки радара..."},
     {"str_FW_downloading_coment_GPS", "Writing the GPS firmware...", "Запись прошивки GPS..."},
     {"str_FW_downloading_coment_DB", "Writing the camera database...", "Запись базы камер..."},

@@ -2,6 +2,7 @@
 
 #include "cli/CliApplication.hpp"
 #include "cli/CliOptions.hpp"
+#include "install/BuildVersion.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
     auto options = std::get<CliOptions>(std::move(parsed));
     if (options.help) {
         std::fprintf(realOut, "%s", CliArguments::usage().c_str());
+        return 0;
+    }
+    if (options.version) {
+        std::fprintf(realOut, "detector-updater-cli %s\n", BuildVersion::text());
         return 0;
     }
     const bool json = options.json;

@@ -1,6 +1,7 @@
 #include "database/WebServer_GetDataBase.hpp"
 
 #include "database/Base64.hpp"
+#include "database/CountryListAnswer.hpp"
 #include "database/TextNumber.hpp"
 #include "database/Utf8.hpp"
 #include "server/FieldAnswer.hpp"
@@ -256,16 +257,23 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
     // Identifier: stored as received, then replaced by its decoded text.
     const server::HttpResult idAnswer =
         m_access.request(kIdPath, record.ConnectedDevice_KewordForWebAcess());
+    if (!idAnswer.ok()) {
+        return fail(record, server::failureKind(idAnswer.error), idAnswer.message);
+    }
     record.setSsId(codec::isValidUtf8(asText(idAnswer.body)) ? std::string(asText(idAnswer.body))
                                                              : std::string{});
     const std::string ssId = strictDecodedText(idAnswer.body);
     record.setSsId(ssId);
 
     // Country list; the piece before the first "$" is not a country.
-    const server::HttpResult countryAnswer = m_access.request(kCountriesPath, {});
-    const std::vector<std::string> pieces =
-        server::FieldAnswer::split(strictDecodedText(countryAnswer.body), '$');
-    record.setCountry_Total_Num(static_cast<std::uint32_t>(pieces.size() - 1));
+    const CountryListAnswer countries =
+        CountryListAnswer::decode(m_access.request(kCountriesPath, {}));
+    const std::vector<std::string>& entries = countries.entries();
+    // A database is to be written, and without a country none can be chosen.
+    if (entries.empty()) {
+        return fail(record, "NoCountries", countries.noCountriesReason());
+    }
+    record.setCountry_Total_Num(static_cast<std::uint32_t>(entries.size()));
     auto names = std::make_shared<TextList>();
     auto cameras = std::make_shared<TextList>();
     auto strelka = std::make_shared<TextList>();
@@ -279,13 +287,14 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
         record.setCountry_Fake_Num(fake);
         record.setCountry_Checked(checked);
     };
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-        const std::vector<std::string> f = server::FieldAnswer::split(pieces[i], '|');
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::vector<std::string> f = CountryListAnswer::fields(entries[i]);
         if (f.size() < 4) {
             publish();
             return fail(record, "MissingCountryField",
-                        "country entry " + std::to_string(i) + " " + server::quoted(pieces[i]) +
-                            " has " + std::to_string(f.size()) + " of 4 fields");
+                        "country entry " + std::to_string(i + 1) + " " +
+                            server::quoted(entries[i]) + " has " + std::to_string(f.size()) +
+                            " of 4 fields");
         }
         names->push_back(f[0]);
         cameras->push_back(f[1]);
@@ -297,6 +306,9 @@ bool WebServer_GetDataBase::getDatabase(ConnectedTargetInfo& record) {
 
     // Database: lines of Base64 records between a dated header and two closing lines.
     const server::HttpResult dbAnswer = m_access.request(kDatabasePath, ssId);
+    if (!dbAnswer.ok()) {
+        return fail(record, server::failureKind(dbAnswer.error), dbAnswer.message);
+    }
     std::string body = codec::isValidUtf8(asText(dbAnswer.body))
                            ? std::string(asText(dbAnswer.body))
                            : std::string{};

@@ -1,6 +1,7 @@
 #include "device/ConnectedTargetInit.hpp"
 
 #include "usb/CommandWrapper.hpp"
+#include "usb/LinkRecovery.hpp"
 #include "usb/MassStorageController.hpp"
 
 #include <algorithm>
@@ -85,11 +86,22 @@ bool ConnectedTargetInit::setUsbPipe(MassStorageController& link) {
     }
     const auto timeout = link.timeouts().command;
     const usb::CommandWrapperBytes wrapper = usb::kTestUnitReadyTemplate;
-    if (!pipe->bulkWrite(wrapper, timeout).ok()) {
+    std::array<std::uint8_t, kStatusBufferSize> buffer{};
+    const auto status = std::span(buffer).first(kStatusBufferSize - 1);
+    // A failure still fails the step; recovery leaves the device ready for a later command.
+    usb::LinkRecovery recovery(*pipe, timeout);
+    const auto sent = pipe->bulkWrite(wrapper, timeout);
+    if (!sent.ok()) {
+        recovery.afterFailedPhase(usb::TransactionPhase::Command, *sent.error, wrapper, status);
         return false;
     }
-    std::array<std::uint8_t, kStatusBufferSize> buffer{};
-    return pipe->bulkRead(std::span(buffer).first(kStatusBufferSize - 1), timeout).ok();
+    const auto received = pipe->bulkRead(status, timeout);
+    if (!received.ok()) {
+        recovery.afterFailedPhase(usb::TransactionPhase::Status, *received.error, wrapper, status);
+        return false;
+    }
+    recovery.afterStatus(status.first(std::min(received.transferred, status.size())), wrapper);
+    return true;
 }
 
 bool ConnectedTargetInit::getDeviceInquiryCode(ConnectedTargetInfo& record,
@@ -100,17 +112,28 @@ bool ConnectedTargetInit::getDeviceInquiryCode(ConnectedTargetInfo& record,
     }
     const auto timeouts = link.timeouts();
     const usb::CommandWrapperBytes wrapper = usb::kInquiryTemplate;
-    if (!pipe->bulkWrite(wrapper, timeouts.command).ok()) {
+    std::array<std::uint8_t, kStatusBufferSize> reBuffer{};
+    const auto status = std::span(reBuffer).first(kStatusBufferSize - 1);
+    usb::LinkRecovery recovery(*pipe, timeouts.command);
+    const auto fail = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
+        recovery.afterFailedPhase(phase, *failed.error, wrapper, status);
         return false;
+    };
+    const auto sent = pipe->bulkWrite(wrapper, timeouts.command);
+    if (!sent.ok()) {
+        return fail(usb::TransactionPhase::Command, sent);
     }
     std::array<std::uint8_t, kInquiryBufferSize> answer{};
-    if (!pipe->bulkRead(std::span(answer).first(kInquiryBufferSize - 1), timeouts.data).ok()) {
-        return false;
+    const auto data =
+        pipe->bulkRead(std::span(answer).first(kInquiryBufferSize - 1), timeouts.data);
+    if (!data.ok()) {
+        return fail(usb::TransactionPhase::DataIn, data);
     }
-    std::array<std::uint8_t, kStatusBufferSize> reBuffer{};
-    if (!pipe->bulkRead(std::span(reBuffer).first(kStatusBufferSize - 1), timeouts.command).ok()) {
-        return false;
+    const auto received = pipe->bulkRead(status, timeouts.command);
+    if (!received.ok()) {
+        return fail(usb::TransactionPhase::Status, received);
     }
+    recovery.afterStatus(status.first(std::min(received.transferred, status.size())), wrapper);
     const auto star = findProductText(answer);
     if (!star) {
         return false;

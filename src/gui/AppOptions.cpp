@@ -1,5 +1,7 @@
 #include "gui/AppOptions.hpp"
 
+#include "install/BuildVersion.hpp"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -32,11 +34,13 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
                                                   "HTTP requests, window changes) to FILE instead "
                                                   "of the log folder."),
                                    QStringLiteral("FILE"));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
     QCommandLineOption shots(QStringLiteral("screenshot-dir"), QString(), QStringLiteral("DIR"));
     shots.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption shotRun(QStringLiteral("screenshot-run"), QString(), QStringLiteral("RUN"));
     shotRun.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, demo, profile, server, probe, lang, trace, shots, shotRun});
+    parser.addOptions({help, version, demo, profile, server, probe, lang, trace, shots, shotRun});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -44,6 +48,11 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
     }
     if (parser.isSet(help)) {
         helpText = parser.helpText();
+        return std::nullopt;
+    }
+    if (parser.isSet(version)) {
+        helpText =
+            QStringLiteral("detector-updater %1\n").arg(QString::fromUtf8(BuildVersion::text()));
         return std::nullopt;
     }
     AppOptions options;

@@ -24,7 +24,8 @@ struct AppOptions {
     // True when the updater talks to a virtual detector rather than real USB.
     [[nodiscard]] bool virtualDetector() const { return demo || !profile.isEmpty(); }
 
-    // nullopt with error set on unknown options or bad values; helpRequested set for --help.
+    // nullopt with error set on unknown options or bad values, or with helpText set to what
+    // --help or --version prints.
     static std::optional<AppOptions> parse(const QStringList& arguments, QString& error,
                                            QString& helpText);
 };

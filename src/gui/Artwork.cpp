@@ -15,21 +15,15 @@ QPixmap canvas(QSize size) {
     return pixmap;
 }
 
-} // namespace
-
-QPixmap logo(QSize size) {
-    QPixmap pixmap = canvas(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const double w = size.width();
-    const double h = size.height();
-    const QPointF centre(w / 2.0, h * 0.42);
-    const double r = h * 0.12;
-
-    // Three arcs on each side: the signal the detector listens for.
+// Three arcs on each side of a camera lens: the signal the detector listens for. unit scales
+// every length, so the logo and the icon draw the same picture.
+void paintRadar(QPainter& p, QPointF centre, double unit) {
+    const double r = unit * 0.12;
     for (int i = 1; i <= 3; ++i) {
-        const double radius = r + i * h * 0.08;
-        p.setPen(QPen(QColor(255, 170, 0, 255 - i * 50), h * 0.035, Qt::SolidLine, Qt::RoundCap));
+        const double radius = r + i * unit * 0.08;
+        p.setPen(
+            QPen(QColor(255, 170, 0, 255 - i * 50), unit * 0.035, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
         const QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
         p.drawArc(box, -40 * 16, 80 * 16);
         p.drawArc(box, 140 * 16, 80 * 16);
@@ -38,12 +32,23 @@ QPixmap logo(QSize size) {
     lens.setColorAt(0.0, QColor(120, 200, 255));
     lens.setColorAt(0.6, QColor(20, 80, 160));
     lens.setColorAt(1.0, QColor(10, 20, 40));
-    p.setPen(QPen(QColor(230, 230, 230), h * 0.02));
+    p.setPen(QPen(QColor(230, 230, 230), unit * 0.02));
     p.setBrush(lens);
     p.drawEllipse(centre, r, r);
     p.setBrush(QColor(255, 255, 255, 200));
     p.setPen(Qt::NoPen);
     p.drawEllipse(centre + QPointF(-r * 0.35, -r * 0.35), r * 0.2, r * 0.2);
+}
+
+} // namespace
+
+QPixmap logo(QSize size) {
+    QPixmap pixmap = canvas(size);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double w = size.width();
+    const double h = size.height();
+    paintRadar(p, QPointF(w / 2.0, h * 0.42), h);
 
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(static_cast<int>(h * 0.13));
@@ -52,6 +57,26 @@ QPixmap logo(QSize size) {
     p.setPen(QColor(235, 235, 235));
     p.drawText(QRectF(0, h * 0.72, w, h * 0.2), Qt::AlignCenter,
                QStringLiteral("detector-updater"));
+    return pixmap;
+}
+
+void paintIcon(QPainter& p, QSizeF size) {
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF tile(QPointF(0, 0), size);
+    const double w = size.width();
+    QLinearGradient shade(tile.topLeft(), tile.bottomLeft());
+    shade.setColorAt(0.0, QColor(44, 56, 82));
+    shade.setColorAt(1.0, QColor(14, 18, 30));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shade);
+    p.drawRoundedRect(tile.adjusted(w * 0.04, w * 0.04, -w * 0.04, -w * 0.04), w * 0.18, w * 0.18);
+    paintRadar(p, tile.center(), w * 1.15);
+}
+
+QPixmap icon(QSize size) {
+    QPixmap pixmap = canvas(size);
+    QPainter p(&pixmap);
+    paintIcon(p, QSizeF(size));
     return pixmap;
 }
 

@@ -4,10 +4,16 @@
 #include <QPixmap>
 #include <QSize>
 
+class QPainter;
+
 namespace artwork {
 
 // Radar waves around a camera lens, with the application's name under them.
 QPixmap logo(QSize size);
+// The application's icon: the logo's radar and lens on a rounded tile, without the name.
+QPixmap icon(QSize size);
+// The same icon painted on any device (the SVG icon is painted this way).
+void paintIcon(QPainter& painter, QSizeF size);
 // A generic windscreen detector: a dark body, a display and a radar lens.
 QPixmap device(QSize size);
 // A database drum with a camera symbol.

@@ -1,5 +1,6 @@
 #include "gui/DemoEnvironment.hpp"
 
+#include "install/DataLocation.hpp"
 #include "server/ServerSettings.hpp"
 #include "sim/DeviceProfile.hpp"
 
@@ -22,11 +23,23 @@ DemoEnvironment::~DemoEnvironment() {
     }
 }
 
+namespace {
+
+// Where an installed binary keeps its data: share/detector-updater beside its bin folder.
+QString installedData() {
+    const auto folder = DataLocation::installedFolder(
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    return QFile::decodeName(folder.c_str());
+}
+
+} // namespace
+
 QString DemoEnvironment::catalogFolder() {
     const QString fromEnvironment = qEnvironmentVariable("DETECTOR_DEMO_CATALOG");
     const QStringList candidates{
         fromEnvironment,
         QCoreApplication::applicationDirPath() + QStringLiteral("/demo-catalog"),
+        installedData() + QStringLiteral("/demo-catalog"),
         QStringLiteral(DETECTOR_BUILD_CATALOG_DIR),
     };
     for (const QString& folder : candidates) {
@@ -44,6 +57,7 @@ QString DemoEnvironment::profilePath(const QString& profile) {
     const QString name = QFileInfo(profile).fileName();
     for (const QString& folder :
          {QCoreApplication::applicationDirPath() + QStringLiteral("/profiles"),
+          installedData() + QStringLiteral("/profiles"),
           QStringLiteral(DETECTOR_SOURCE_PROFILES_DIR)}) {
         const QString path = folder + QLatin1Char('/') + name;
         if (!folder.isEmpty() && QFileInfo::exists(path)) {

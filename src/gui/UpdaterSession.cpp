@@ -77,6 +77,10 @@ UpdaterSession::~UpdaterSession() {
     if (m_run && !m_shutDown) {
         shutdown(std::chrono::seconds(30));
     }
+    if (m_joiner.joinable()) {
+        m_joiner.join();
+    }
+    m_run.reset();
 }
 
 bool UpdaterSession::start(QString& error) {
@@ -315,32 +319,33 @@ bool UpdaterSession::mayClose() {
 }
 
 bool UpdaterSession::shutdown(std::chrono::milliseconds deadline) {
-    m_shutDown = true;
     if (!m_run) {
+        m_shutDown = true;
         return true;
     }
-    trace("flow", "window closed");
-    m_dispatcher.close();
-    m_run->stop.request_stop();
-    m_run->controller->requestStop();
-
-    // A worker may be inside a blocking hand-off right now: keep serving the event loop while
-    // another thread joins the workers.
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread joiner([controller = m_run->controller.get(), done] {
-        controller->waitForWorkers();
-        done->store(true);
-    });
+    if (!m_shutDown) {
+        m_shutDown = true;
+        trace("flow", "window closed");
+        m_dispatcher.close();
+        m_run->stop.request_stop();
+        m_run->controller->requestStop();
+        // A worker may be inside a blocking hand-off right now: keep serving the event loop
+        // while another thread joins the workers.
+        m_joined = std::make_shared<std::atomic<bool>>(false);
+        m_joiner = std::thread([controller = m_run->controller.get(), joined = m_joined] {
+            controller->waitForWorkers();
+            joined->store(true);
+        });
+    }
     const auto until = std::chrono::steady_clock::now() + deadline;
-    while (!done->load() && std::chrono::steady_clock::now() < until) {
+    while (!m_joined->load() && std::chrono::steady_clock::now() < until) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (!done->load()) {
-        joiner.detach();
+    if (!m_joined->load()) {
         return false;
     }
-    joiner.join();
+    m_joiner.join();
     m_run.reset();
     return true;
 }

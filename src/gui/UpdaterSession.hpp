@@ -18,11 +18,13 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
+#include <thread>
 #include <vector>
 
 class UpdaterSession {
@@ -51,7 +53,8 @@ public:
     explicit UpdaterSession(Settings settings);
     UpdaterSession(const UpdaterSession&) = delete;
     UpdaterSession& operator=(const UpdaterSession&) = delete;
-    // Stops the workers first (see shutdown).
+    // Stops the workers first (see shutdown); after a shutdown that ran out of time it waits for
+    // them, so no worker outlives what it works on.
     ~UpdaterSession();
 
     // Builds the demo world if asked, the first run's controller, and the start-up state.
@@ -66,7 +69,7 @@ public:
 
     // Quitting: no more window changes, every wait ended, the workers joined while the UI
     // thread keeps serving them. False when they did not end within the deadline; the caller
-    // must then end the process without destroying the session.
+    // should then end the process without destroying the session (destroying it waits).
     bool shutdown(std::chrono::milliseconds deadline);
 
     // Told on the UI thread after a sequence ended.
@@ -118,6 +121,9 @@ private:
     RunLogFolder m_logs;
     std::function<void(bool, ViewController::Outcome)> m_sequenceListener;
     std::unique_ptr<Run> m_run;
+    // Joins the workers during shutdown; never detached, so it cannot outlive m_run.
+    std::thread m_joiner;
+    std::shared_ptr<std::atomic<bool>> m_joined;
     bool m_shutDown = false;
     int m_runsStarted = 0;
 

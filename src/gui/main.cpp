@@ -1,15 +1,19 @@
 // The desktop application: options, catalogues, the window, and a quit that never hangs.
 
 #include "app/TraceLog.hpp"
+#include "gui/AboutBox.hpp"
 #include "gui/AppDelegate.hpp"
 #include "gui/AppOptions.hpp"
+#include "gui/Artwork.hpp"
 #include "gui/QtLocalizer.hpp"
 #include "gui/ScreenshotTour.hpp"
 #include "gui/UpdaterSession.hpp"
+#include "install/BuildVersion.hpp"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QStyleFactory>
 #include <QTimer>
 #include <chrono>
@@ -32,6 +36,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("detector-updater"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationVersion(QString::fromUtf8(BuildVersion::number()));
+    // The desktop entry's name, so a Wayland compositor shows the installed icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.detectorupdater.DetectorUpdater"));
+    QApplication::setWindowIcon(QIcon(artwork::icon(QSize(256, 256))));
 
     QString error;
     QString help;
@@ -84,6 +92,7 @@ int main(int argc, char* argv[]) {
         std::_Exit(0);
     }
 
+    AboutBox::attach(session->window());
     AppDelegate delegate;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      &AppDelegate::applicationWillTerminate);

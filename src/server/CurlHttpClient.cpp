@@ -1,6 +1,7 @@
 #include "server/CurlHttpClient.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,10 @@ const char* toString(HttpError error) {
         return "invalid URL";
     case HttpError::Connect:
         return "no connection";
+    case HttpError::Resolve:
+        return "name not resolved";
+    case HttpError::Tls:
+        return "TLS failure";
     case HttpError::Timeout:
         return "inactivity time-out";
     case HttpError::TooLarge:
@@ -26,6 +31,30 @@ const char* toString(HttpError error) {
         return "transfer failed";
     }
     return "unknown";
+}
+
+const char* failureKind(HttpError error) {
+    switch (error) {
+    case HttpError::None:
+        return "None";
+    case HttpError::InvalidUrl:
+        return "NoUrl";
+    case HttpError::Connect:
+        return "NoConnection";
+    case HttpError::Resolve:
+        return "NotResolved";
+    case HttpError::Tls:
+        return "TlsFailure";
+    case HttpError::Timeout:
+        return "TimedOut";
+    case HttpError::TooLarge:
+        return "TooLarge";
+    case HttpError::Cancelled:
+        return "Cancelled";
+    case HttpError::Io:
+        return "TransferFailed";
+    }
+    return "TransferFailed";
 }
 
 namespace {
@@ -99,13 +128,82 @@ HttpError translate(CURLcode code, bool tooLarge) {
     case CURLE_UNSUPPORTED_PROTOCOL:
         return HttpError::InvalidUrl;
     case CURLE_COULDNT_CONNECT:
+        return HttpError::Connect;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
-        return HttpError::Connect;
+        return HttpError::Resolve;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+        return HttpError::Tls;
     case CURLE_OPERATION_TIMEDOUT:
         return HttpError::Timeout;
     default:
         return HttpError::Io;
+    }
+}
+
+// "host:port" of an address, the scheme's port filled in; the address itself if it will not
+// parse.
+std::string hostAndPort(const std::string& address) {
+    const std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, address.c_str(), 0) != CURLUE_OK) {
+        return address;
+    }
+    char* host = nullptr;
+    char* port = nullptr;
+    std::string where = address;
+    if (curl_url_get(url.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+        curl_url_get(url.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+        where = std::string(host) + ":" + port;
+    }
+    curl_free(host);
+    curl_free(port);
+    return where;
+}
+
+std::string hostOf(const std::string& address) {
+    const std::string where = hostAndPort(address);
+    const auto colon = where.rfind(':');
+    return colon == std::string::npos ? where : where.substr(0, colon);
+}
+
+// The failure's reason in the user's terms: what failed and with which host.
+std::string describeFailure(HttpError error, CURLcode code, long osErrno,
+                            const std::string& address, const char* detail, long timeoutMs,
+                            std::size_t maxBytes) {
+    const std::string where = hostAndPort(address);
+    const std::string why = *detail != '\0' ? detail : curl_easy_strerror(code);
+    switch (error) {
+    case HttpError::Connect:
+        if (osErrno == ECONNREFUSED) {
+            return "connection refused by " + where;
+        }
+        if (osErrno == EHOSTUNREACH || osErrno == ENETUNREACH) {
+            return "no route to " + where;
+        }
+        return "no connection to " + where + ": " + why;
+    case HttpError::Resolve:
+        return "host name '" + hostOf(address) + "' not resolved";
+    case HttpError::Tls:
+        return "TLS with " + where + " failed: " + why;
+    case HttpError::Timeout:
+        return "no data from " + where + " for " + std::to_string(timeoutMs) + " ms";
+    case HttpError::TooLarge:
+        return "answer from " + where + " over " + std::to_string(maxBytes) + " bytes";
+    case HttpError::Cancelled:
+        return "request to " + where + " stopped";
+    default:
+        return "transfer from " + where + " failed: " + why;
     }
 }
 
@@ -150,7 +248,7 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
         return finish(HttpError::InvalidUrl, "cannot form a URL from '" + request.url + "'");
     }
     if (m_stopped.load()) {
-        return finish(HttpError::Cancelled, "client stopped");
+        return finish(HttpError::Cancelled, "request to " + hostAndPort(request.url) + " stopped");
     }
 
     const std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
@@ -179,6 +277,8 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    char detail[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, detail);
     curl_multi_add_handle(multi.get(), h);
 
     // The multi loop lets us measure inactivity from the last byte exactly and look at the
@@ -215,22 +315,28 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     result.status = status;
+    long osErrno = 0;
+    curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osErrno);
+    curl_off_t connectedAfter = 0;
+    curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+    // After a redirect the failing host is the last one asked.
+    const char* lastUrl = nullptr;
+    curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &lastUrl);
+    const std::string address = lastUrl != nullptr ? lastUrl : request.url;
     curl_multi_remove_handle(multi.get(), h);
 
-    if (abortedWith == HttpError::Cancelled) {
-        return finish(abortedWith, "client stopped");
+    const HttpError error =
+        abortedWith != HttpError::None ? abortedWith : translate(code, transfer.tooLarge);
+    if (error == HttpError::None) {
+        return finish(HttpError::None, {});
     }
-    if (abortedWith == HttpError::Timeout) {
-        return finish(abortedWith, "no data for " + std::to_string(timeoutMs) + " ms");
+    if (error == HttpError::Timeout && connectedAfter == 0 && status == 0) {
+        // The time ran out before any connection was made.
+        return finish(HttpError::Connect, "no connection to " + hostAndPort(address) + " within " +
+                                              std::to_string(timeoutMs) + " ms");
     }
-    const HttpError error = translate(code, transfer.tooLarge);
-    if (error == HttpError::TooLarge) {
-        return finish(error, "body over " + std::to_string(request.maxBodyBytes) + " bytes");
-    }
-    if (error != HttpError::None) {
-        return finish(error, curl_easy_strerror(code));
-    }
-    return finish(HttpError::None, {});
+    return finish(error, describeFailure(error, code, osErrno, address, detail, timeoutMs,
+                                         request.maxBodyBytes));
 }
 
 } // namespace server

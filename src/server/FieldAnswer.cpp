@@ -67,3 +67,11 @@ std::string failureText(int code, std::string_view kind, std::string_view reason
 }
 
 } // namespace server
+
+namespace server {
+
+std::string failureText(int code, const HttpResult& failed) {
+    return failureText(code, failureKind(failed.error), failed.message);
+}
+
+} // namespace server

@@ -2,6 +2,8 @@
 // The field answer: a Base64 body that decodes to "$"-separated fields read by position, and
 // the failure text the server clients leave in the record.
 
+#include "server/HttpClient.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,6 +35,8 @@ private:
 
 // "Error_Code_<code>/ <kind> / <reason> ". The reason is cut to one line of printable text.
 std::string failureText(int code, std::string_view kind, std::string_view reason);
+// The failure text of a request that failed: its kind word and its message.
+std::string failureText(int code, const HttpResult& failed);
 
 // A server text quoted into a reason: control characters replaced, at most 40 bytes kept.
 std::string quoted(std::string_view text);

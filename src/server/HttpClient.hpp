@@ -13,7 +13,9 @@ namespace server {
 enum class HttpError {
     None,
     InvalidUrl, // the text does not form a URL; nothing was sent
-    Connect,    // no connection within the time-out, refused, or the name did not resolve
+    Connect,    // the connection was refused, had no route, or was not made in time
+    Resolve,    // the host name did not resolve
+    Tls,        // the TLS handshake or the server's certificate failed
     Timeout,    // no byte arrived for the inactivity time-out
     TooLarge,   // the body grew past the request's cap
     Cancelled,  // the client was stopped while the request ran
@@ -21,6 +23,10 @@ enum class HttpError {
 };
 
 const char* toString(HttpError error);
+
+// The kind word a failure text carries for a request that failed: "NoConnection",
+// "NotResolved", "TlsFailure", "TimedOut", "TooLarge", "NoUrl", "Cancelled", "TransferFailed".
+const char* failureKind(HttpError error);
 
 struct HttpRequest {
     std::string url;
@@ -34,7 +40,9 @@ struct HttpResult {
     HttpError error = HttpError::None;
     long status = 0; // HTTP status of the last answer after redirects; 0 when none arrived
     std::vector<std::uint8_t> body;
-    std::string message; // one line naming the failing value, empty on success
+    // One line naming what failed and where ("connection refused by 127.0.0.1:8754"), empty on
+    // success.
+    std::string message;
 
     [[nodiscard]] bool ok() const { return error == HttpError::None; }
 };

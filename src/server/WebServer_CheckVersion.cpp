@@ -1,5 +1,7 @@
 #include "server/WebServer_CheckVersion.hpp"
 
+#include "server/FieldAnswer.hpp"
+
 #include <algorithm>
 
 namespace {
@@ -76,6 +78,29 @@ bool WebServer_CheckVersion::CheckUpdateVersion(ConnectedTargetInfo& record) {
         versionOf(record.Download_Firmware_RD(), record.Info_RD_App_StartAddress());
     record.setConnectedDevice_Version_RD_Update(rd);
     return rd != kUnknown;
+}
+
+std::string WebServer_CheckVersion::noVersionText(const ConnectedTargetInfo& record,
+                                                  const server::HttpResult& gpsFetch,
+                                                  const server::HttpResult& rdFetch) {
+    constexpr int kCode = 501;
+    const bool gps = record.ConnectedDevice_Version_GPS_Update() == kUnknown;
+    const std::string name = gps ? "GPS" : "RD";
+    const server::HttpResult& fetch = gps ? gpsFetch : rdFetch;
+    if (!fetch.ok()) {
+        return server::failureText(kCode, server::failureKind(fetch.error),
+                                   name + " image: " + fetch.message);
+    }
+    const SharedBytes image = gps ? record.Download_Firmware_GPS() : record.Download_Firmware_RD();
+    const std::string address =
+        gps ? record.Download_Firmware_GPS_wAdd() : record.Download_Firmware_RD_wAdd();
+    if (!image) {
+        return server::failureText(kCode, "NoVersion",
+                                   "no " + name + " image was downloaded (none offered)");
+    }
+    return server::failureText(kCode, "NoVersion",
+                               name + " image (" + std::to_string(image->size()) + " bytes from " +
+                                   address + ") holds no version block");
 }
 
 bool WebServer_CheckVersion::SetUpdateOption(ConnectedTargetInfo& record) {

@@ -3,6 +3,7 @@
 // is written, and the version-block texts the download writes.
 
 #include "device/ConnectedTargetInfo.hpp"
+#include "server/HttpClient.hpp"
 
 #include <cstdint>
 #include <span>
@@ -28,6 +29,13 @@ public:
     // Reads the GPS update version, then (only if found) the RD one. True when both are
     // versions; never touches ErrorMessage.
     static bool CheckUpdateVersion(ConnectedTargetInfo& record);
+
+    // The 501 failure text for a CheckUpdateVersion() that returned false, naming the first
+    // image without a version: the kind and reason of its failed fetch when `gpsFetch` or
+    // `rdFetch` failed, else "NoVersion" with the image's size and address.
+    static std::string noVersionText(const ConnectedTargetInfo& record,
+                                     const server::HttpResult& gpsFetch,
+                                     const server::HttpResult& rdFetch);
 
     // Decides the GPS and RD enable flags and builds the two update details and the two verify
     // blocks. Always true.

@@ -167,6 +167,11 @@ std::uint32_t WebServer_GetDeviceInfo::ParsingUpdateType(std::string_view text) 
 bool WebServer_GetDeviceInfo::getDeviceInfo(ConnectedTargetInfo& record) const {
     const server::HttpResult answer =
         m_access.request(kPath, record.ConnectedDevice_KewordForWebAcess());
+    // A request that failed says so, instead of failing later on an empty field 0.
+    if (!answer.ok()) {
+        record.setErrorMessage(server::failureText(kErrorCode, answer));
+        return false;
+    }
     const auto fields = server::FieldAnswer::decode(answer.body);
     const auto fail = [&](std::string_view kind, const std::string& reason) {
         record.setErrorMessage(server::failureText(kErrorCode, kind, reason));

@@ -2,6 +2,7 @@
 
 #include "server/FieldAnswer.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -31,9 +32,18 @@ const std::array<ImageSlot, 4> kSlots = {{
 
 } // namespace
 
-bool WebServer_GetFirmware::getFirmware(ConnectedTargetInfo& record) const {
+bool WebServer_GetFirmware::getFirmware(ConnectedTargetInfo& record) {
+    m_fetchFailures = {};
     const server::HttpResult list =
         m_access.request(kPath, record.ConnectedDevice_KewordForWebAcess());
+    const bool anyEnabled = std::any_of(kSlots.begin(), kSlots.end(), [&](const ImageSlot& slot) {
+        return (record.*slot.enabled)() != 0;
+    });
+    // Without a list no enabled image can be had: say why the list did not come.
+    if (!list.ok() && anyEnabled) {
+        record.setErrorMessage(server::failureText(kErrorCode, list));
+        return false;
+    }
     const auto fields = server::FieldAnswer::decode(list.body);
 
     for (std::size_t position = 0; position < kSlots.size(); ++position) {
@@ -50,8 +60,17 @@ bool WebServer_GetFirmware::getFirmware(ConnectedTargetInfo& record) const {
         }
         (record.*slot.storeAddress)(*address);
         server::HttpResult image = m_access.fetchImage(*address);
-        (record.*slot.storeBytes)(image.ok() ? std::make_shared<const Bytes>(std::move(image.body))
-                                             : SharedBytes{});
+        if (image.ok()) {
+            (record.*slot.storeBytes)(std::make_shared<const Bytes>(std::move(image.body)));
+        } else {
+            (record.*slot.storeBytes)(SharedBytes{});
+            m_fetchFailures[position] = std::move(image);
+        }
     }
     return true;
+}
+
+const server::HttpResult& WebServer_GetFirmware::imageFetch(std::size_t position) const {
+    static const server::HttpResult kNone;
+    return position < m_fetchFailures.size() ? m_fetchFailures[position] : kNone;
 }

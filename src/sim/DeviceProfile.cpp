@@ -113,8 +113,11 @@ Operation operationFrom(const json& value, const std::string& where) {
 FaultKind kindFrom(const json& value, const std::string& where) {
     static const std::pair<const char*, FaultKind> kKinds[] = {
         {"corrupt-read", FaultKind::CorruptRead},
+        {"stall-data", FaultKind::StallData},
         {"stall-status", FaultKind::StallStatus},
         {"fail-status", FaultKind::FailStatus},
+        {"phase-error", FaultKind::PhaseError},
+        {"bad-status", FaultKind::BadStatus},
         {"no-answer", FaultKind::NoAnswer},
         {"unplug", FaultKind::Unplug},
         {"refuse-configuration", FaultKind::RefuseConfiguration},

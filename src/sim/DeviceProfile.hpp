@@ -16,17 +16,22 @@ struct MemoryEntry {
     std::vector<std::uint8_t> bytes;
 };
 
+// The phase faults (StallData to BadStatus) apply once per matching transaction.
 enum class FaultKind {
     CorruptRead,         // reads covering `address` see that byte with its lowest bit flipped
-    StallStatus,         // the status phase stalls
-    FailStatus,          // the status wrapper reports a failed command
-    NoAnswer,            // the data or status phase never answers (the host times out)
+    StallData,           // the data phase halts its pipe, which stays halted until cleared
+    StallStatus,         // the status phase halts bulk IN, which stays halted until cleared
+    FailStatus,          // the status wrapper reports a failed command (status 1)
+    PhaseError,          // the status wrapper reports a phase error (status 2)
+    BadStatus,           // the status wrapper carries a wrong tag
+    NoAnswer,            // the data or status phase answers late: on the next read
     Unplug,              // the device disappears after `after` complete transactions
     RefuseConfiguration, // selecting the configuration fails
     RefuseInterface,     // claiming the first interface fails: another driver holds it
 };
 
-enum class Operation { TestUnitReady, Inquiry, Read, Write };
+// ClearHalt and Reset are the two control requests; they appear in the trace only.
+enum class Operation { TestUnitReady, Inquiry, Read, Write, ClearHalt, Reset };
 enum class Phase { Data, Status };
 
 // A fault applies to every transaction matching the fields that are set, `times` times (every

@@ -1,19 +1,28 @@
 // detector-update-server: serves a catalog folder as the update server, until Ctrl-C.
 
+#include "install/BuildVersion.hpp"
 #include "sim/UpdateServerSim.hpp"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 void usage() {
     std::cerr << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
                  "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
-                 "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n";
+                 "       detector-update-server --version\n"
+                 "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n"
+                 "Serves until Ctrl-C. Exit status: 0 after Ctrl-C, 1 catalog or log file\n"
+                 "unusable, 2 usage error or address in use.\n";
 }
 
 std::optional<sim::ServerFault> faultNamed(const std::string& name) {
@@ -36,6 +45,31 @@ std::optional<sim::ServerFault> faultNamed(const std::string& name) {
         return sim::ServerFault::EmptyBody;
     }
     return std::nullopt;
+}
+
+// True when `host`:`port` cannot be bound because something listens there already.
+bool addressInUse(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return false;
+    }
+    bool inUse = false;
+    for (const addrinfo* a = found; a != nullptr && !inUse; a = a->ai_next) {
+        const int sock = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (sock < 0) {
+            continue;
+        }
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        inUse = bind(sock, a->ai_addr, a->ai_addrlen) != 0 && errno == EADDRINUSE;
+        close(sock);
+    }
+    freeaddrinfo(found);
+    return inUse;
 }
 
 } // namespace
@@ -75,6 +109,9 @@ int main(int argc, char** argv) {
             }
             faults.emplace_back(*fault,
                                 colon == std::string::npos ? "" : faultArgument.substr(colon + 1));
+        } else if (arg == "--version") {
+            std::cout << "detector-update-server " << BuildVersion::text() << "\n";
+            return 0;
         } else if (arg == "-h" || arg == "--help") {
             usage();
             return 0;
@@ -110,6 +147,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!server.start(host, port)) {
+        if (addressInUse(host, port)) {
+            std::cerr << "detector-update-server: " << host << ":" << port
+                      << " is in use (another detector-update-server?); stop that one or choose "
+                         "another port with --port\n";
+            return 2;
+        }
         std::cerr << "detector-update-server: cannot listen on " << host << ":" << port << "\n";
         return 1;
     }

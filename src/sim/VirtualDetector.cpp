@@ -1,6 +1,7 @@
 #include "sim/VirtualDetector.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -21,6 +22,10 @@ const char* operationName(Operation operation) {
         return "read";
     case Operation::Write:
         return "write";
+    case Operation::ClearHalt:
+        return "clear-halt";
+    case Operation::Reset:
+        return "reset";
     }
     return "?";
 }
@@ -76,6 +81,9 @@ VirtualDetector::Answer VirtualDetector::receiveLocked(std::span<const std::uint
     if (m_unplugged) {
         return Answer::NoDevice;
     }
+    if (m_outHalted) {
+        return Answer::Stall;
+    }
     switch (m_state) {
     case State::Idle: {
         const auto wrapper = usb::unpackCommandWrapper(bytes);
@@ -90,8 +98,15 @@ VirtualDetector::Answer VirtualDetector::receiveLocked(std::span<const std::uint
             rejected.direction = "none";
             rejected.outcome = "rejected: " + why;
             m_trace.push_back(rejected);
+            m_inHalted = true;
+            m_outHalted = true;
+            m_needsReset = true;
             return Answer::Stall;
         }
+        // The line stands where the transaction began; finish() fills in its outcome.
+        m_current.outcome = "pending";
+        m_trace.push_back(m_current);
+        m_currentLine = m_trace.size() - 1;
         for (const auto& fault : m_faults) {
             if (fault.kind == FaultKind::Unplug && fault.after == m_completed) {
                 m_unplugged = true;
@@ -103,12 +118,22 @@ VirtualDetector::Answer VirtualDetector::receiveLocked(std::span<const std::uint
         return Answer::Done;
     }
     case State::DataOut: {
-        if (takeFault(FaultKind::NoAnswer, Phase::Data)) {
-            finish("no answer");
+        if (m_phaseFaults.stallData) {
+            stallDataPhase(m_outHalted, static_cast<std::uint32_t>(m_dataOut.size()));
+            return Answer::Stall;
+        }
+        if (m_phaseFaults.lateData) {
+            // Nothing taken now; the transaction waits for its data.
+            m_phaseFaults.lateData = false;
+            note("no answer");
             return Answer::NoAnswer;
         }
         if (m_dataOut.size() + bytes.size() > m_expected) {
-            finish("rejected: more data than announced");
+            note("more data than announced");
+            m_outHalted = true;
+            m_statusCode = 2;
+            m_residue = 0;
+            m_state = State::Status;
             return Answer::Stall;
         }
         m_dataOut.insert(m_dataOut.end(), bytes.begin(), bytes.end());
@@ -120,16 +145,36 @@ VirtualDetector::Answer VirtualDetector::receiveLocked(std::span<const std::uint
         return Answer::Done;
     }
     case State::DataIn:
-    case State::Status:
-        finish("rejected: data sent while the device was to answer");
-        return Answer::Stall;
+    case State::Status: {
+        // The device is not listening on bulk OUT: the bytes are taken and lost.
+        TraceEntry ignored;
+        ignored.direction = "none";
+        ignored.length = static_cast<std::uint32_t>(bytes.size());
+        ignored.outcome = "ignored: a transaction is pending";
+        m_trace.push_back(ignored);
+        return Answer::Done;
+    }
     }
     return Answer::Stall;
+}
+
+void VirtualDetector::note(const std::string& event) { m_events += event + ", "; }
+
+void VirtualDetector::stallDataPhase(bool& halted, std::uint32_t moved) {
+    m_phaseFaults.stallData = false;
+    halted = true;
+    note("stalled data");
+    m_residue = m_current.length - std::min(moved, m_current.length);
+    m_statusCode = 1;
+    m_state = State::Status;
 }
 
 VirtualDetector::InAnswer VirtualDetector::sendLocked(std::size_t maxLength) {
     if (m_unplugged) {
         return {Answer::NoDevice, {}};
+    }
+    if (m_inHalted) {
+        return {Answer::Stall, {}};
     }
     switch (m_state) {
     case State::Idle:
@@ -137,8 +182,14 @@ VirtualDetector::InAnswer VirtualDetector::sendLocked(std::size_t maxLength) {
         // Nothing to say: the host waits until its time-out.
         return {Answer::NoAnswer, {}};
     case State::DataIn: {
-        if (takeFault(FaultKind::NoAnswer, Phase::Data)) {
-            finish("no answer");
+        if (m_phaseFaults.stallData) {
+            stallDataPhase(m_inHalted, static_cast<std::uint32_t>(m_dataInOffset));
+            return {Answer::Stall, {}};
+        }
+        if (m_phaseFaults.lateData) {
+            // The data stays in the endpoint for the next read.
+            m_phaseFaults.lateData = false;
+            note("no answer");
             return {Answer::NoAnswer, {}};
         }
         const std::size_t count = std::min(maxLength, m_dataIn.size() - m_dataInOffset);
@@ -152,24 +203,83 @@ VirtualDetector::InAnswer VirtualDetector::sendLocked(std::size_t maxLength) {
         return answer;
     }
     case State::Status: {
-        if (takeFault(FaultKind::StallStatus)) {
-            finish("stalled status");
+        if (m_phaseFaults.stallStatus) {
+            m_phaseFaults.stallStatus = false;
+            m_inHalted = true;
+            note("stalled status");
             return {Answer::Stall, {}};
         }
-        if (takeFault(FaultKind::NoAnswer, Phase::Status)) {
-            finish("no answer");
+        if (m_phaseFaults.lateStatus) {
+            m_phaseFaults.lateStatus = false;
+            note("no answer");
             return {Answer::NoAnswer, {}};
         }
-        const bool failed = takeFault(FaultKind::FailStatus) != nullptr;
-        const auto status = usb::packStatusWrapper(
-            usb::StatusWrapper{m_tag, m_residue, static_cast<std::uint8_t>(failed ? 1 : 0)});
-        finish(failed ? "failed status" : "ok");
+        std::uint8_t status = m_statusCode;
+        if (m_phaseFaults.phaseError) {
+            status = 2;
+        } else if (m_phaseFaults.failStatus) {
+            status = std::max<std::uint8_t>(status, 1);
+        }
+        const std::uint32_t tag = m_phaseFaults.badTag ? ~m_tag : m_tag;
+        const auto bytes = usb::packStatusWrapper(usb::StatusWrapper{tag, m_residue, status});
+        finish(m_phaseFaults.badTag ? "bad status tag"
+               : status == 2        ? "phase error"
+               : status == 1        ? "failed status"
+                                    : "ok");
         return {Answer::Done,
-                {status.begin(),
-                 status.begin() + static_cast<std::ptrdiff_t>(std::min(maxLength, status.size()))}};
+                {bytes.begin(),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min(maxLength, bytes.size()))}};
     }
     }
     return {Answer::Stall, {}};
+}
+
+VirtualDetector::Answer VirtualDetector::control(std::uint8_t requestType, std::uint8_t request,
+                                                 std::uint16_t value, std::uint16_t index,
+                                                 std::uint16_t length) {
+    const std::lock_guard lock(m_mutex);
+    if (m_unplugged) {
+        return Answer::NoDevice;
+    }
+    constexpr std::uint8_t kToEndpoint = 0x02;
+    constexpr std::uint8_t kClearFeature = 0x01;
+    constexpr std::uint8_t kClassToInterface = 0x21;
+    constexpr std::uint8_t kMassStorageReset = 0xFF;
+    if (requestType == kToEndpoint && request == kClearFeature && value == 0 && length == 0 &&
+        (index == kBulkInEndpoint || index == kBulkOutEndpoint)) {
+        if (m_needsReset) {
+            traceControl(Operation::ClearHalt, index, "still halted: a reset must come first");
+            return Answer::Done;
+        }
+        (index == kBulkInEndpoint ? m_inHalted : m_outHalted) = false;
+        traceControl(Operation::ClearHalt, index, "ok");
+        return Answer::Done;
+    }
+    if (requestType == kClassToInterface && request == kMassStorageReset && value == 0 &&
+        index == 0 && length == 0) {
+        if (m_state != State::Idle) {
+            finish("reset");
+        }
+        m_needsReset = false;
+        m_phaseFaults = {};
+        traceControl(Operation::Reset, 0, "ok");
+        return Answer::Done;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "refused: request %02X %02X %04X %04X %04X", requestType,
+                  request, value, index, length);
+    traceControl(Operation::Reset, index, text);
+    return Answer::Stall;
+}
+
+void VirtualDetector::traceControl(Operation operation, std::uint32_t endpoint,
+                                   const std::string& outcome) {
+    TraceEntry entry;
+    entry.operation = operation;
+    entry.direction = "none";
+    entry.address = endpoint;
+    entry.outcome = outcome;
+    m_trace.push_back(entry);
 }
 
 bool VirtualDetector::startTransaction(const usb::CommandWrapper& w, std::string& why) {
@@ -177,6 +287,9 @@ bool VirtualDetector::startTransaction(const usb::CommandWrapper& w, std::string
     const auto& cb = w.commandBlock;
     m_current = TraceEntry{};
     m_tag = w.tag;
+    m_events.clear();
+    m_statusCode = 0;
+    m_phaseFaults = {};
     switch (cb[0]) {
     case usb::kOpTestUnitReady:
         if (bytes != usb::kTestUnitReadyTemplate) {
@@ -188,6 +301,7 @@ bool VirtualDetector::startTransaction(const usb::CommandWrapper& w, std::string
         m_current.length = w.length;
         m_residue = w.length; // announced data-out that never comes
         m_state = State::Status;
+        decidePhaseFaults(false);
         return true;
     case usb::kOpInquiry: {
         if (bytes != usb::kInquiryTemplate) {
@@ -208,6 +322,7 @@ bool VirtualDetector::startTransaction(const usb::CommandWrapper& w, std::string
         m_dataInOffset = 0;
         m_residue = w.length - static_cast<std::uint32_t>(kInquiryAnswerLength);
         m_state = State::DataIn;
+        decidePhaseFaults(true);
         return true;
     }
     case usb::kOpMemoryRead:
@@ -269,7 +384,20 @@ bool VirtualDetector::startTransaction(const usb::CommandWrapper& w, std::string
         m_expected = w.length;
         m_state = State::DataOut;
     }
+    decidePhaseFaults(true);
     return true;
+}
+
+void VirtualDetector::decidePhaseFaults(bool hasDataPhase) {
+    if (hasDataPhase) {
+        m_phaseFaults.stallData = takeFault(FaultKind::StallData);
+        m_phaseFaults.lateData = takeFault(FaultKind::NoAnswer, Phase::Data);
+    }
+    m_phaseFaults.stallStatus = takeFault(FaultKind::StallStatus);
+    m_phaseFaults.lateStatus = takeFault(FaultKind::NoAnswer, Phase::Status);
+    m_phaseFaults.failStatus = takeFault(FaultKind::FailStatus);
+    m_phaseFaults.phaseError = takeFault(FaultKind::PhaseError);
+    m_phaseFaults.badTag = takeFault(FaultKind::BadStatus);
 }
 
 bool VirtualDetector::matches(const Fault& fault) const {
@@ -290,7 +418,7 @@ bool VirtualDetector::matches(const Fault& fault) const {
     return true;
 }
 
-const Fault* VirtualDetector::takeFault(FaultKind kind, std::optional<Phase> phase) {
+bool VirtualDetector::takeFault(FaultKind kind, std::optional<Phase> phase) {
     for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
         if (it->kind != kind || (phase && it->phase != *phase) || !matches(*it)) {
             continue;
@@ -298,20 +426,24 @@ const Fault* VirtualDetector::takeFault(FaultKind kind, std::optional<Phase> pha
         if (it->times) {
             if (*it->times <= 1) {
                 m_faults.erase(it);
-                // The caller only tests for presence.
-                static const Fault kTaken{};
-                return &kTaken;
+                return true;
             }
             --*it->times;
         }
-        return &*it;
+        return true;
     }
-    return nullptr;
+    return false;
 }
 
 void VirtualDetector::finish(const std::string& outcome) {
-    m_current.outcome = outcome;
-    m_trace.push_back(m_current);
+    m_current.outcome = m_events + outcome;
+    m_events.clear();
+    if (m_currentLine < m_trace.size()) {
+        m_trace[m_currentLine] = m_current;
+    } else {
+        m_trace.push_back(m_current);
+    }
+    m_currentLine = SIZE_MAX;
     ++m_completed;
     m_state = State::Idle;
     m_dataIn.clear();
@@ -364,6 +496,38 @@ usb::TransferResult VirtualDetector::bulkRead(std::span<std::uint8_t> buffer,
         break;
     }
     return result;
+}
+
+namespace {
+
+std::optional<usb::UsbError> controlError(VirtualDetector::Answer answer, const char* what) {
+    switch (answer) {
+    case VirtualDetector::Answer::Done:
+        return std::nullopt;
+    case VirtualDetector::Answer::Stall:
+        return usb::UsbError{usb::UsbErrorKind::Stall,
+                             std::string("virtual detector refused ") + what};
+    case VirtualDetector::Answer::NoDevice:
+        return usb::UsbError{usb::UsbErrorKind::NoDevice, "virtual detector unplugged"};
+    case VirtualDetector::Answer::NoAnswer:
+        break;
+    }
+    return usb::UsbError{usb::UsbErrorKind::Timeout,
+                         std::string("virtual detector did not answer ") + what};
+}
+
+} // namespace
+
+std::optional<usb::UsbError> VirtualDetector::clearHalt(usb::BulkPipe pipe,
+                                                        std::chrono::milliseconds /*timeout*/) {
+    return controlError(
+        control(0x02, 0x01, 0, pipe == usb::BulkPipe::In ? kBulkInEndpoint : kBulkOutEndpoint, 0),
+        "a clear-halt");
+}
+
+std::optional<usb::UsbError>
+VirtualDetector::resetMassStorage(std::chrono::milliseconds /*timeout*/) {
+    return controlError(control(0x21, 0xFF, 0, 0, 0), "the mass storage reset");
 }
 
 void VirtualDetector::writeMemory(std::uint8_t selector, std::uint32_t address,
@@ -475,10 +639,24 @@ std::string VirtualDetector::traceText() const {
     const std::lock_guard lock(m_mutex);
     std::string out;
     for (const auto& entry : m_trace) {
-        char line[160];
+        char line[200];
+        if (entry.operation == Operation::ClearHalt) {
+            std::snprintf(line, sizeof line, "clear-halt ep=0x%02X %s\n", entry.address,
+                          entry.outcome.c_str());
+            out += line;
+            continue;
+        }
+        if (entry.operation == Operation::Reset) {
+            // A request the device does not know is listed with the resets, as "control".
+            out += (entry.outcome.rfind("refused", 0) == 0 ? "control " : "reset ") +
+                   entry.outcome + "\n";
+            continue;
+        }
         std::snprintf(line, sizeof line, "%s %s sel=%u addr=0x%08X len=%u %s\n",
-                      entry.outcome.rfind("rejected", 0) == 0 ? "wrapper"
-                                                              : operationName(entry.operation),
+                      entry.outcome.rfind("rejected", 0) == 0 ||
+                              entry.outcome.rfind("ignored", 0) == 0
+                          ? "wrapper"
+                          : operationName(entry.operation),
                       entry.direction.c_str(), entry.selector, entry.address, entry.length,
                       entry.outcome.c_str());
         out += line;
@@ -489,6 +667,7 @@ std::string VirtualDetector::traceText() const {
 void VirtualDetector::clearTrace() {
     const std::lock_guard lock(m_mutex);
     m_trace.clear();
+    m_currentLine = SIZE_MAX;
 }
 
 void VirtualDetector::addFault(const Fault& fault) {

@@ -93,4 +93,30 @@ TransferResult LibusbTransport::bulkRead(std::span<std::uint8_t> buffer,
     return transfer(m_handle->handle, m_in, buffer.data(), buffer.size(), timeout);
 }
 
+std::optional<UsbError> LibusbTransport::clearHalt(BulkPipe pipe,
+                                                   std::chrono::milliseconds /*timeout*/) {
+    const std::uint8_t endpoint = pipe == BulkPipe::In ? m_in : m_out;
+    const int rc = libusb_clear_halt(m_handle->handle, endpoint);
+    if (rc == LIBUSB_SUCCESS) {
+        return std::nullopt;
+    }
+    char what[48];
+    std::snprintf(what, sizeof what, "clearing the halt of endpoint 0x%02x", endpoint);
+    return detail::translateLibusbError(rc, what);
+}
+
+std::optional<UsbError> LibusbTransport::resetMassStorage(std::chrono::milliseconds timeout) {
+    constexpr std::uint8_t kClassToInterface = 0x21;
+    constexpr std::uint8_t kMassStorageReset = 0xFF;
+    const auto interface = static_cast<std::uint16_t>(std::max(m_handle->claimedInterface, 0));
+    const int rc = libusb_control_transfer(m_handle->handle, kClassToInterface, kMassStorageReset,
+                                           0, interface, nullptr, 0, timeoutMs(timeout));
+    if (rc >= 0) {
+        return std::nullopt;
+    }
+    return detail::translateLibusbError(rc, "mass storage reset of interface " +
+                                                std::to_string(interface) + " (" +
+                                                std::to_string(timeout.count()) + " ms)");
+}
+
 } // namespace usb

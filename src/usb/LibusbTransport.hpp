@@ -24,6 +24,11 @@ public:
                              std::chrono::milliseconds timeout) override;
     TransferResult bulkRead(std::span<std::uint8_t> buffer,
                             std::chrono::milliseconds timeout) override;
+    // libusb_clear_halt: the kernel bounds it (5 s), since libusb takes no time-out for it.
+    std::optional<UsbError> clearHalt(BulkPipe pipe, std::chrono::milliseconds timeout) override;
+    // A class control transfer to the claimed interface; never libusb_reset_device, which would
+    // re-enumerate the device.
+    std::optional<UsbError> resetMassStorage(std::chrono::milliseconds timeout) override;
 
     std::uint8_t outEndpoint() const { return m_out; }
     std::uint8_t inEndpoint() const { return m_in; }

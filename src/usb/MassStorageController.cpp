@@ -1,8 +1,10 @@
 #include "usb/MassStorageController.hpp"
 
 #include "usb/LibusbBus.hpp"
+#include "usb/LinkRecovery.hpp"
 #include "usb/SingleTransportBus.hpp"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -178,17 +180,28 @@ bool MassStorageController::ReadFromDevice(std::uint8_t selector, std::uint32_t 
     }
     usb::writeWrapperLength(Command_Read, length);
     usb::writeMemoryCommand(Command_Read, selector, usb::blockNumberFor(address, length));
-    if (recordResult(pipes->bulkWrite(Command_Read, m_timeouts.command)) != 0) {
+    // The read still fails after recovery; recovery only readies the link for the next one.
+    usb::LinkRecovery recovery(*pipes, m_timeouts.command);
+    const auto recoverAfter = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
+        recovery.afterFailedPhase(phase, *failed.error, Command_Read, gBuffer);
         return false;
+    };
+    const auto sent = pipes->bulkWrite(Command_Read, m_timeouts.command);
+    if (recordResult(sent) != 0) {
+        return recoverAfter(usb::TransactionPhase::Command, sent);
     }
     const auto data = pipes->bulkRead(buffer.first(length), m_timeouts.data);
     if (recordResult(data) != 0) {
-        return false;
+        return recoverAfter(usb::TransactionPhase::DataIn, data);
     }
     // The status phase is read even after a short data phase, to keep the device in step.
-    if (recordResult(pipes->bulkRead(gBuffer, m_timeouts.command)) != 0) {
-        return false;
+    const auto status = pipes->bulkRead(gBuffer, m_timeouts.command);
+    if (recordResult(status) != 0) {
+        return recoverAfter(usb::TransactionPhase::Status, status);
     }
+    recovery.afterStatus(
+        std::span<const std::uint8_t>(gBuffer).first(std::min(status.transferred, gBuffer.size())),
+        Command_Read);
     return data.transferred == length;
 }
 
@@ -205,15 +218,33 @@ bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t a
     std::copy_n(data.begin(), length, m_stagingArea.begin());
     usb::writeWrapperLength(Command_Write, length);
     usb::writeMemoryCommand(Command_Write, selector, usb::blockNumberFor(address, length));
-    if (recordResult(pipes->bulkWrite(Command_Write, m_timeouts.command)) != 0) {
+    usb::LinkRecovery recovery(*pipes, m_timeouts.command);
+    const auto recoverAfter = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
+        recovery.afterFailedPhase(phase, *failed.error, Command_Write, gBuffer);
         return false;
+    };
+    const auto wrapper = pipes->bulkWrite(Command_Write, m_timeouts.command);
+    if (recordResult(wrapper) != 0) {
+        return recoverAfter(usb::TransactionPhase::Command, wrapper);
     }
     const auto sent = pipes->bulkWrite(std::span<const std::uint8_t>(m_stagingArea).first(length),
                                        m_timeouts.data);
-    if (recordResult(sent) != 0 || sent.transferred != length) {
+    if (recordResult(sent) != 0) {
+        return recoverAfter(usb::TransactionPhase::DataOut, sent);
+    }
+    if (sent.transferred != length) {
+        // The device took part of the data without an error: its state is unknown.
+        recovery.resetRecovery();
         return false;
     }
-    return recordResult(pipes->bulkRead(gBuffer, m_timeouts.command)) == 0;
+    const auto status = pipes->bulkRead(gBuffer, m_timeouts.command);
+    if (recordResult(status) != 0) {
+        return recoverAfter(usb::TransactionPhase::Status, status);
+    }
+    recovery.afterStatus(
+        std::span<const std::uint8_t>(gBuffer).first(std::min(status.transferred, gBuffer.size())),
+        Command_Write);
+    return true;
 }
 
 void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,

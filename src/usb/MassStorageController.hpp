@@ -58,13 +58,17 @@ public:
     // Memory read (0xD8): wrapper on pipe 2, `length` bytes into `buffer` on pipe 1, status on
     // pipe 1 into gBuffer. False on any failing phase, on a length of 0 or above 4096, on a
     // buffer smaller than `length`, before a connection, and when the data phase came back
-    // short (the rest of `buffer` then keeps what it held). The status content is not judged.
+    // short (the rest of `buffer` then keeps what it held). The status content is not judged
+    // for the result. After a failed phase, or a status wrapper that is not valid, the link
+    // recovers as the bulk-only transport prescribes (LinkRecovery); `kr` keeps the failed
+    // phase's code.
     bool ReadFromDevice(std::uint8_t selector, std::uint32_t address,
                         std::span<std::uint8_t> buffer, std::uint32_t length,
                         MassStorageController& link);
     // Memory write (0xDA): exactly one transaction of wrapper, `length` bytes of data staged
     // through a 4096-byte area, and status. False on any failing phase (a stalled status too),
     // on a length of 0 or above 4096, on `data` shorter than `length`, before a connection.
+    // Recovers after a failure as ReadFromDevice does.
     bool WriteToDevice(std::uint8_t selector, std::uint32_t address,
                        std::span<const std::uint8_t> data, std::uint32_t length,
                        MassStorageController& link);

@@ -1,5 +1,6 @@
 // detector-usb-probe: waits for the detector, opens it, sends TEST UNIT READY and INQUIRY and
 // prints what came back, or why the device could not be used.
+#include "install/BuildVersion.hpp"
 #include "usb/CommandWrapper.hpp"
 #include "usb/MassStorageController.hpp"
 
@@ -66,6 +67,17 @@ bool exchange(usb::UsbTransport& pipes, const usb::CommandWrapperBytes& wrapper,
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--version") {
+        std::printf("detector-usb-probe %s\n", BuildVersion::text());
+        return 0;
+    }
+    if (first == "-h" || first == "--help") {
+        std::printf(
+            "usage: detector-usb-probe [SECONDS]\n"
+            "  waits up to SECONDS (default 30) for the detector, opens and identifies it\n");
+        return 0;
+    }
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
     std::printf("Waiting up to %d s for the detector (USB 0483:5720, release 0200); Ctrl-C ends.\n",
                 seconds);

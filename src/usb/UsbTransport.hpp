@@ -31,7 +31,10 @@ struct TransferResult {
     bool ok() const { return !error.has_value(); }
 };
 
-// Holds no protocol state: one call is one bulk transfer.
+// The two bulk pipes, named by their pipe references.
+enum class BulkPipe { In = 1, Out = 2 };
+
+// Holds no protocol state: one call is one bulk transfer or one control request.
 class UsbTransport {
 public:
     UsbTransport() = default;
@@ -52,6 +55,16 @@ public:
     // the reported count are left untouched.
     virtual TransferResult bulkRead(std::span<std::uint8_t> buffer,
                                     std::chrono::milliseconds timeout) = 0;
+
+    // CLEAR_FEATURE(ENDPOINT_HALT) for that pipe's endpoint (and the host's data toggle with
+    // it). Nothing on success; fails with Timeout, Stall (the device refused the request),
+    // NoDevice or Io. A device that must first be reset may take the request and stay halted.
+    virtual std::optional<UsbError> clearHalt(BulkPipe pipe, std::chrono::milliseconds timeout) = 0;
+
+    // The Bulk-Only Mass Storage Reset: class request 0xFF (bmRequestType 0x21, wValue 0, no
+    // data) to the interface. The halts stay as they are. Fails as clearHalt does. Never a port
+    // reset: the device is not enumerated again.
+    virtual std::optional<UsbError> resetMassStorage(std::chrono::milliseconds timeout) = 0;
 };
 
 } // namespace usb

@@ -444,6 +444,16 @@ INSTANTIATE_TEST_SUITE_P(
         StageFault{"RdReadBack", corruptAt(1, 0x08003400 + 9), 1, "RD Firmware Error"},
         StageFault{"GpsReadBack", corruptAt(0, 0x08004200 + 3), 5 + 2, "GPS Firmware Error"},
         StageFault{"DatabaseReadBack", corruptAt(0, 0x00000010), 5 + 32, "DB Firmware Error"},
+        // The host clears the stalled pipe and reads the status; the loop ends at that page.
+        StageFault{"GpsReadBackStall",
+                   [] {
+                       sim::Fault f =
+                           sim::Fault::make(sim::FaultKind::StallData, sim::Operation::Read);
+                       f.selector = 0;
+                       f.address = 0x08004200;
+                       return f;
+                   }(),
+                   5 + 2, "GPS Firmware Error"},
         // Unplugged after n transactions of the download.
         StageFault{"RdUnplug",
                    [] {
@@ -505,7 +515,11 @@ TEST_P(ServerDownAtRequest, FailsTheConnectWithoutTouchingTheDevice) {
     rig.connect();
     EXPECT_EQ(rig.controller->connectOutcome(), Outcome::Failed);
     EXPECT_EQ(rig.state(E::txt_Infomation_upper).text, "Error");
-    EXPECT_EQ(rig.state(E::txt_Infomation).text, c.lower);
+    std::string lower = c.lower;
+    if (const auto slot = lower.find("{base}"); slot != std::string::npos) {
+        lower.replace(slot, 6, rig.server.sim().baseAddress());
+    }
+    EXPECT_EQ(rig.state(E::txt_Infomation).text, lower);
     EXPECT_FALSE(rig.state(E::btn_download).enabled);
     EXPECT_EQ(rig.writeCount(), 0U);
     EXPECT_TRUE(rig.finishRequests().empty());
@@ -527,9 +541,36 @@ INSTANTIATE_TEST_SUITE_P(
         RequestDown{"FirmwareList", "/qvt_products_firmware/info/",
                     "Error_Code_501/ MissingField / field 1 of 1-field answer (GPS firmware "
                     "address) "},
-        RequestDown{"RdImage", "/firmware/5810_SIGNATUREE/rd.bin", "Not Error"},
-        RequestDown{"GpsImage", "/firmware/5810_SIGNATUREE/gps.bin", "Not Error"}),
+        RequestDown{"CountryList", "/qvt_database/countries",
+                    "Error_Code_401/ NoCountries / the 180-byte country list answer (HTTP 404) "
+                    "is not Base64 "},
+        // An error page in place of an image: "{base}" is the server's address.
+        RequestDown{"RdImage", "/firmware/5810_SIGNATUREE/rd.bin",
+                    "Error_Code_501/ NoVersion / RD image (189 bytes from "
+                    "{base}/firmware/5810_SIGNATUREE/rd.bin) holds no version block "},
+        RequestDown{"GpsImage", "/firmware/5810_SIGNATUREE/gps.bin",
+                    "Error_Code_501/ NoVersion / GPS image (190 bytes from "
+                    "{base}/firmware/5810_SIGNATUREE/gps.bin) holds no version block "}),
     [](const auto& info) { return info.param.name; });
+
+// The connect sequence goes on after a failed radar version read; the download's first write
+// must meet a device that waits for a wrapper, not one that still holds the late page.
+TEST(UpdateFlow, RadarVersionReadThatTimedOutLeavesTheLinkReadyForTheDownload) {
+    FlowRig rig(smallCatalog(), profile("signature-5810e.json"));
+    sim::Fault late = sim::Fault::make(sim::FaultKind::NoAnswer, sim::Operation::Read);
+    late.selector = 1;
+    late.address = 0x08001C00;
+    late.phase = sim::Phase::Data;
+    late.times = 1;
+    rig.detector->addFault(late);
+    connectAndChoose(rig);
+    EXPECT_EQ(rig.controller->connectedTargetInfo()->ConnectedDevice_Version_RD_Current(),
+              "UNKNOWN");
+    rig.download();
+    EXPECT_EQ(rig.controller->downloadOutcome(), Outcome::Succeeded)
+        << rig.state(E::txt_Infomation).text;
+    EXPECT_EQ(rig.finishRequests().size(), 1U);
+}
 
 TEST(UpdateFlow, ServerGoneBeforeTheFinishStillCompletes) {
     FlowRig rig(smallCatalog(), profile("signature-5810e.json"));

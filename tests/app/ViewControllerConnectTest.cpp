@@ -1,7 +1,12 @@
 #include "app/FlowFixture.hpp"
 #include "sim/VirtualUsbBus.hpp"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -226,6 +231,11 @@ INSTANTIATE_TEST_SUITE_P(
                       {16, 27, 38, 47, 57, 67, 100},
                       "Error_Code_401/ MissingCountryField / country entry 4 'Delta|1|0' has 3 "
                       "of 4 fields "},
+        ServerFailure{"EmptyCountryList401",
+                      "/qvt_database/countries",
+                      sim::ServerFault::EmptyBody,
+                      {16, 27, 38, 47, 57, 67, 100},
+                      "Error_Code_401/ NoCountries / the country list answer is empty "},
         ServerFailure{"Firmware501",
                       "/qvt_products_firmware/",
                       sim::ServerFault::NotFoundHtml,
@@ -234,12 +244,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "address) "}),
     [](const auto& info) { return info.param.name; });
 
-TEST(ConnectSequence, AVersionCheckFailureLeavesNotError) {
+TEST(ConnectSequence, AVersionCheckFailureNamesTheImageWithoutAVersion) {
     auto rig = signatureRig(smallCatalog("ORIGINAL", /*gpsVersionBlock=*/false));
     rig.connect();
     EXPECT_THAT(rig.progress(), ElementsAre(16, 27, 38, 47, 57, 67, 78, 88, 100));
     EXPECT_THAT(rig.recordingPacer.pauses(), ElementsAre(5.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0));
-    expectErrorWindow(rig, "Not Error");
+    expectErrorWindow(rig, "Error_Code_501/ NoVersion / GPS image (24576 bytes from " +
+                               rig.server.sim().baseAddress() +
+                               "/firmware/5810_SIGNATUREE/gps.bin) holds no version block ");
 }
 
 TEST(ConnectSequence, IdentificationFailureShowsItsCode) {
@@ -283,4 +295,59 @@ TEST(ConnectSequence, RunsOncePerController) {
     rig.connect();
     EXPECT_EQ(rig.server.sim().requests().size(), requests);
     EXPECT_EQ(rig.progress().size(), 9U);
+}
+
+namespace {
+
+// Holds the first pause until released, so a worker is certainly running meanwhile.
+class GatePacer final : public Pacer {
+public:
+    bool pause(double /*seconds*/) override {
+        std::unique_lock lock(m_mutex);
+        m_entered = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        return true;
+    }
+    void awaitEntered() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_entered; });
+    }
+    void open() {
+        const std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+    bool m_open = false;
+};
+
+} // namespace
+
+TEST(ConnectSequence, EveryCallerOfWaitForWorkersWaitsForTheJoin) {
+    GatePacer gate;
+    FlowRig rig(smallCatalog(), profile("signature-5810e.json"), &gate);
+    rig.controller->btn_Start();
+    gate.awaitEntered();
+    // Each caller notes whether the sequence had ended when its wait returned.
+    std::atomic<int> endedWhenReturned{0};
+    const auto waiter = [&] {
+        rig.controller->waitForWorkers();
+        if (rig.controller->connectOutcome() != Outcome::Running) {
+            ++endedWhenReturned;
+        }
+    };
+    std::thread first(waiter);
+    std::thread second(waiter);
+    // Both are inside waitForWorkers before the worker may go on.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    gate.open();
+    first.join();
+    second.join();
+    EXPECT_EQ(endedWhenReturned.load(), 2);
+    EXPECT_EQ(rig.controller->connectOutcome(), Outcome::Succeeded);
 }

@@ -1,6 +1,7 @@
 #include "app/FlowFixture.hpp"
 #include "support/TestSupport.hpp"
 
+#include <cstdio>
 #include <numeric>
 
 #include <gmock/gmock.h>
@@ -63,6 +64,12 @@ struct LoopRig {
     std::vector<std::string> ops() const {
         std::vector<std::string> lines;
         for (const auto& t : detector->trace()) {
+            if (t.operation == sim::Operation::ClearHalt || t.operation == sim::Operation::Reset) {
+                char text[32];
+                std::snprintf(text, sizeof text, "clear-halt 0x%02X", t.address);
+                lines.push_back(t.operation == sim::Operation::Reset ? "reset" : text);
+                continue;
+            }
             lines.push_back(std::string(t.operation == sim::Operation::Write ? "W " : "R ") +
                             describeWrite(t.selector, t.address, t.length));
         }
@@ -177,9 +184,10 @@ TEST(WriteLoop, AFailedWriteFailsThePageWithoutReadingIt) {
     stall.address = kStart + 64;
     r.detector->addFault(stall);
     EXPECT_FALSE(r.write(pattern(256), 64, 0, 0, 256));
+    // The host clears the stalled pipe and reads the status; nothing more is written.
     EXPECT_THAT(r.ops(),
                 ElementsAre("W sel=0 addr=0x00010000 len=64", "R sel=0 addr=0x00010000 len=64",
-                            "W sel=0 addr=0x00010040 len=64"));
+                            "W sel=0 addr=0x00010040 len=64", "clear-halt 0x81"));
     EXPECT_THAT(r.notices, ElementsAreArray(r.posts({25})));
 }
 
@@ -189,7 +197,10 @@ TEST(WriteLoop, AFailedReadBackFailsThePage) {
     stall.address = kStart + 64;
     r.detector->addFault(stall);
     EXPECT_FALSE(r.write(pattern(256), 64, 0, 0, 256));
-    EXPECT_EQ(r.ops().size(), 4U);
+    EXPECT_THAT(r.ops(),
+                ElementsAre("W sel=0 addr=0x00010000 len=64", "R sel=0 addr=0x00010000 len=64",
+                            "W sel=0 addr=0x00010040 len=64", "R sel=0 addr=0x00010040 len=64",
+                            "clear-halt 0x81"));
     EXPECT_THAT(r.notices, ElementsAreArray(r.posts({25})));
 }
 

@@ -55,6 +55,13 @@ TEST(CliArgumentsTest, DemoIsSimulatedSoNoPausesAreAllowed) {
     EXPECT_TRUE(std::get<CliOptions>(parsed).simulated());
 }
 
+TEST(CliArgumentsTest, VersionNeedsNoCommand) {
+    const auto parsed = parse({"--version"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed));
+    EXPECT_TRUE(std::get<CliOptions>(parsed).version);
+    EXPECT_TRUE(std::holds_alternative<CliUsageError>(parse({"--versions"})));
+}
+
 TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
     for (const auto language : {CliLanguage::English, CliLanguage::Russian}) {
         const TableLocalizer texts(CliTexts::table(language));
@@ -63,6 +70,10 @@ TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
                 EXPECT_EQ(texts.L(key), "");
             } else {
                 EXPECT_FALSE(texts.L(key).empty()) << key;
+            }
+            // A terminal has no buttons to press.
+            for (const char* button : {"press", "Press", "Download", "нажмите", "Загрузить"}) {
+                EXPECT_EQ(texts.L(key).find(button), std::string::npos) << key;
             }
         }
     }

@@ -270,15 +270,50 @@ def case_gps_failure(c):
     check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
 
 
+def case_gps_readback_stalled(c):
+    # The read-back of the ninth GPS page stalls its data pipe until the host clears it.
+    page = GPS_START + 8 * 0x100
+    profile = c.profile(faults=[{"kind": "stall-data", "operation": "read", "selector": 0,
+                                 "address": "0x%08X" % page}])
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + profile, "--no-pauses", "--trace", trace, "--json",
+                 "update", "--countries", "Eesti", "--yes", timeout=30)
+    check(done.returncode == 1, "status 1")
+    result = c.json_result(done)
+    check(result["lowerText"] == "GPS Firmware Error", "the window's error text")
+    check(result["panelState"] == "FAIL", "FAIL")
+    check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
+    with open(trace, encoding="utf-8") as f:
+        lines = [line.rstrip("\n") for line in f]
+    stalled = [i for i, line in enumerate(lines) if "read sel=0 addr=0x%08X" % page in line]
+    check(len(stalled) == 1, "one read-back of the stalled page")
+    after = lines[stalled[0] + 1:]
+    check(any(line.endswith("usb data in 0 bytes failed: virtual detector stalled a read")
+              for line in after[:1]), "the data phase stalled: %r" % after[:1])
+    check(any(line.endswith("usb clear halt bulk in ok") for line in after[1:2]),
+          "the host cleared the halt as a line of its own: %r" % after[1:2])
+    check(any(line.endswith("usb status 1 residue 256 ok") for line in after[2:3]),
+          "then read the status: %r" % after[2:3])
+    check(not any(" write sel=" in line or " read sel=" in line for line in after),
+          "nothing sent after the failed page")
+    written = c.trace_writes(trace)
+    check(written and "write sel=0 addr=0x%08X" % page in written[-1],
+          "the stalled page was the last one written")
+
+
 def case_database_error(c):
     c.start_server(faults=["404:/qvt_database"])
-    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "countries")
-    check(done.returncode == 1, "status 1")
-    check("Error_Code_401/ " in done.stdout, "Error_Code_401 shown")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "check")
+    check(done.returncode == 1, "check: status 1")
+    check("Error_Code_401/ NoCountries / " in done.stdout, "check: Error_Code_401 NoCountries")
+    done = c.run("countries")
+    check(done.returncode == 1, "countries: status 1")
+    check("Error_Code_401/ NoCountries / " in done.stdout, "countries: Error_Code_401 NoCountries")
 
 
 def case_countries(c):
-    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--json", "countries")
+    # No detector at all: the list needs only the server.
+    done = c.run("--json", "countries")
     check(done.returncode == 0, "status 0")
     result = c.json_result(done)
     _, counts = c.camera_count([])
@@ -286,6 +321,35 @@ def case_countries(c):
           "every country with its camera count")
     check(all(int(e["strelka"]) > 0 and int(e["fake"]) > 0 for e in result["countries"]),
           "Strelka and Fake counts")
+    # Every row of the table as wide as the header, in characters (Cyrillic included).
+    done = c.run("--lang", "ru", "countries")
+    lines = done.stdout.rstrip("\n").split("\n")
+    check(len(lines) == len(counts) + 1, "a header and one row per country")
+    check(len({len(line) for line in lines}) == 1, "the columns line up")
+    check(any(line.startswith("Україна ") for line in lines), "Cyrillic names")
+
+
+def case_unwritable_dump_folder(c):
+    blocker = os.path.join(c.work, "a-file")
+    open(blocker, "w").close()
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace,
+                 "--dump-memory", os.path.join(blocker, "dump"), "update", "--countries",
+                 "Eesti", "--yes")
+    check(done.returncode == 2, "usage status 2")
+    check("--dump-memory" in done.stdout, "says which option")
+    check(not os.path.exists(trace) or c.trace_writes(trace) == [], "device untouched")
+    check(c.server.requests() == "", "no request sent")
+
+
+def case_server_port_in_use(c):
+    first = c.start_server()
+    port = first.url.rsplit(":", 1)[1]
+    done = subprocess.run([c.args.server, "--catalog", c.args.catalog, "--port", port],
+                          capture_output=True, text=True, timeout=30)
+    print("second server: status %d\n%s%s" % (done.returncode, done.stdout, done.stderr))
+    check(done.returncode == 2, "status 2")
+    check("127.0.0.1:%s is in use" % port in done.stderr, "says the port is in use")
 
 
 def case_info_russian(c):

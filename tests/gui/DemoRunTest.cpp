@@ -147,6 +147,22 @@ TEST(DemoRun, QuitWhileWaitingForTheDeviceEndsPromptly) {
     EXPECT_TRUE(session.shutdown(std::chrono::seconds(20)));
 }
 
+TEST(DemoRun, ShutdownOutOfTimeKeepsTheSessionUntilTheWorkersEnd) {
+    UpdaterSession::Settings settings = demoSettings();
+    settings.recordPauses = false;
+    settings.plugDelayMs = -1;
+    auto session = std::make_unique<UpdaterSession>(settings);
+    QString error;
+    ASSERT_TRUE(session->start(error)) << error.toStdString();
+    QTest::mouseClick(session->window().btn_connect(), Qt::LeftButton);
+    // No time at all: the worker is most likely still waiting for the device when shutdown
+    // gives up; a second attempt then waits for the same join, and destroying the session
+    // afterwards frees nothing a worker still uses (AddressSanitizer watches this).
+    (void)session->shutdown(std::chrono::milliseconds(0));
+    EXPECT_TRUE(session->shutdown(std::chrono::seconds(20)));
+    session.reset();
+}
+
 } // namespace
 
 namespace {

@@ -119,6 +119,57 @@ TEST(WebServer_CheckVersion, ANineDigitRdVersionFails) {
     EXPECT_EQ(r->ConnectedDevice_Version_RD_Update(), "UNKNOWN");
 }
 
+// The text shown instead of "Not Error": the first image without a version and why.
+struct NoVersionCase {
+    const char* name;
+    std::string gps; // version digits in the GPS image; empty: no GPS image
+    std::string rd;
+    server::HttpResult gpsFetch;
+    std::string text;
+};
+
+class NoVersionText : public testing::TestWithParam<NoVersionCase> {};
+
+TEST_P(NoVersionText, NamesTheImageAndTheCause) {
+    const auto& c = GetParam();
+    auto r = recordWithImages(c.gps, c.rd);
+    r->setDownload_Firmware_GPS_wAdd("http://h/gps.bin");
+    r->setDownload_Firmware_RD_wAdd("http://h/rd.bin");
+    ASSERT_FALSE(WebServer_CheckVersion::CheckUpdateVersion(*r));
+    EXPECT_EQ(WebServer_CheckVersion::noVersionText(*r, c.gpsFetch, {}), c.text);
+}
+
+server::HttpResult refused() {
+    server::HttpResult r;
+    r.error = server::HttpError::Connect;
+    r.message = "connection refused by h:80";
+    return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, NoVersionText,
+    testing::Values(
+        NoVersionCase{"GpsWithoutBlock",
+                      "15120112",
+                      "1601151030",
+                      {},
+                      "Error_Code_501/ NoVersion / GPS image (32768 bytes from http://h/gps.bin) "
+                      "holds no version block "},
+        NoVersionCase{"RdWithoutBlock",
+                      "1512011200",
+                      "160115",
+                      {},
+                      "Error_Code_501/ NoVersion / RD image (32768 bytes from http://h/rd.bin) "
+                      "holds no version block "},
+        NoVersionCase{"GpsNotOffered",
+                      "",
+                      "1601151030",
+                      {},
+                      "Error_Code_501/ NoVersion / no GPS image was downloaded (none offered) "},
+        NoVersionCase{"GpsFetchFailed", "", "1601151030", refused(),
+                      "Error_Code_501/ NoConnection / GPS image: connection refused by h:80 "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(WebServer_CheckVersion, BuildsTheDetailsAndVerifyBlocks) {
     ConnectedTargetInfo r;
     r.setConnectedDevice_Name_forVerify("4810");

@@ -28,6 +28,13 @@ usb::CommandWrapperBytes validRead() {
     return wrapper;
 }
 
+// The host's reset recovery: the class reset, then both halts cleared.
+void resetRecovery(sim::VirtualDetector& device) {
+    EXPECT_EQ(device.control(0x21, 0xFF, 0, 0, 0), Answer::Done);
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x81, 0), Answer::Done);
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x02, 0), Answer::Done);
+}
+
 TEST_P(RejectedWrapperTest, ReadWrapperWithOneWrongByteStalls) {
     sim::VirtualDetector device;
     auto wrapper = validRead();
@@ -35,7 +42,62 @@ TEST_P(RejectedWrapperTest, ReadWrapperWithOneWrongByteStalls) {
     EXPECT_EQ(device.receive(wrapper), Answer::Stall) << GetParam().name;
     ASSERT_EQ(device.trace().size(), 1U);
     EXPECT_EQ(device.trace()[0].outcome.rfind("rejected", 0), 0U);
-    EXPECT_EQ(device.receive(validRead()), Answer::Done) << "the device recovers";
+    EXPECT_EQ(device.receive(validRead()), Answer::Stall) << "both pipes stay halted";
+    EXPECT_EQ(device.send(13).answer, Answer::Stall);
+    resetRecovery(device);
+    EXPECT_EQ(device.receive(validRead()), Answer::Done) << "the host recovered it";
+}
+
+TEST(VirtualDetectorTest, ClearingTheHaltsWithoutAResetDoesNotHelpAfterARejectedWrapper) {
+    sim::VirtualDetector device;
+    ASSERT_EQ(device.receive(usb::kCommandReadTemplate), Answer::Stall);
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x81, 0), Answer::Done);
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x02, 0), Answer::Done);
+    EXPECT_EQ(device.receive(validRead()), Answer::Stall);
+    EXPECT_EQ(device.control(0x21, 0xFF, 0, 0, 0), Answer::Done);
+    EXPECT_EQ(device.receive(validRead()), Answer::Stall) << "a reset leaves the halts";
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x02, 0), Answer::Done);
+    EXPECT_EQ(device.receive(validRead()), Answer::Done);
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x03, 0), Answer::Stall) << "no endpoint 3";
+    EXPECT_EQ(device.control(0x21, 0xFF, 0, 1, 0), Answer::Stall) << "no interface 1";
+    const auto text = device.traceText();
+    EXPECT_NE(text.find("clear-halt ep=0x81 still halted: a reset must come first\n"
+                        "clear-halt ep=0x02 still halted: a reset must come first\n"
+                        "reset ok\n"
+                        "clear-halt ep=0x02 ok\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST(VirtualDetectorTest, TimedOutAnswerGoesToTheNextReadAndNewWrappersAreIgnored) {
+    sim::DeviceProfile profile;
+    profile.memory.push_back({0, 0x200, std::vector<std::uint8_t>(256, 0x5A)});
+    auto late = sim::Fault::make(sim::FaultKind::NoAnswer, sim::Operation::Read);
+    late.phase = sim::Phase::Data;
+    late.times = 2;
+    profile.faults.push_back(late);
+    sim::VirtualDetector device(profile);
+    ASSERT_EQ(device.receive(validRead()), Answer::Done); // block 2 of 256: 0x200
+    EXPECT_EQ(device.send(256).answer, Answer::NoAnswer);
+    auto other = validRead();
+    usb::writeMemoryCommand(other, 0, 7);
+    EXPECT_EQ(device.receive(other), Answer::Done) << "taken, and ignored";
+    EXPECT_EQ(device.send(256).data, std::vector<std::uint8_t>(256, 0x5A)) << "the old page";
+    EXPECT_EQ(hex(device.send(4096).data), hex("55534253 10C00914 00000000 00"));
+    // A reset drops an answer still pending.
+    ASSERT_EQ(device.receive(validRead()), Answer::Done);
+    EXPECT_EQ(device.send(256).answer, Answer::NoAnswer);
+    resetRecovery(device);
+    ASSERT_EQ(device.receive(other), Answer::Done);
+    EXPECT_EQ(device.send(256).data, std::vector<std::uint8_t>(256, 0xFF)) << "block 7's page";
+    EXPECT_EQ(device.traceText(),
+              "read in sel=0 addr=0x00000200 len=256 no answer, ok\n"
+              "wrapper none sel=0 addr=0x00000000 len=31 ignored: a transaction is pending\n"
+              "read in sel=0 addr=0x00000200 len=256 no answer, reset\n"
+              "reset ok\n"
+              "clear-halt ep=0x81 ok\n"
+              "clear-halt ep=0x02 ok\n"
+              "read in sel=0 addr=0x00000700 len=256 pending\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,10 +133,12 @@ TEST(VirtualDetectorTest, ShortWrapperAndWrongDirectionStall) {
     sim::VirtualDetector device;
     const auto read = validRead();
     EXPECT_EQ(device.receive(std::span<const std::uint8_t>(read).first(30)), Answer::Stall);
+    resetRecovery(device);
     auto write = usb::kCommandWriteTemplate;
     usb::writeMemoryCommand(write, 0, 0);
     write[12] = 0x80;
     EXPECT_EQ(device.receive(write), Answer::Stall);
+    resetRecovery(device);
     EXPECT_EQ(device.send(13).answer, Answer::NoAnswer) << "nothing to say when idle";
 }
 
@@ -159,10 +223,13 @@ TEST(VirtualDetectorTest, FaultWithTimesAppliesThatOften) {
     auto stall = sim::Fault::make(sim::FaultKind::StallStatus);
     stall.times = 1;
     device.addFault(stall);
-    for (const auto expected : {Answer::Stall, Answer::Done}) {
-        ASSERT_EQ(device.receive(usb::kTestUnitReadyTemplate), Answer::Done);
-        EXPECT_EQ(device.send(13).answer, expected);
-    }
+    ASSERT_EQ(device.receive(usb::kTestUnitReadyTemplate), Answer::Done);
+    EXPECT_EQ(device.send(13).answer, Answer::Stall);
+    EXPECT_EQ(device.send(13).answer, Answer::Stall) << "halted until cleared";
+    EXPECT_EQ(device.control(0x02, 0x01, 0, 0x81, 0), Answer::Done);
+    EXPECT_EQ(device.send(13).answer, Answer::Done) << "the status after the clear";
+    ASSERT_EQ(device.receive(usb::kTestUnitReadyTemplate), Answer::Done);
+    EXPECT_EQ(device.send(13).answer, Answer::Done) << "once only";
 }
 
 TEST(VirtualDetectorTest, UnplugListenerFiresOnce) {
@@ -192,14 +259,18 @@ TEST(DeviceProfileTest, ParsesTheDocumentedFormat) {
         "faults": [
             {"kind": "stall-status", "operation": "write", "selector": 0, "address": "0x100", "times": 2},
             {"kind": "no-answer", "phase": "data"},
-            {"kind": "unplug", "after": 5}
+            {"kind": "unplug", "after": 5},
+            {"kind": "stall-data"}, {"kind": "phase-error"}, {"kind": "bad-status"}
         ]})");
     EXPECT_EQ(profile.release, 0x0100);
     ASSERT_EQ(profile.memory.size(), 2U);
     EXPECT_EQ(profile.memory[0].address, 0x8BD0U);
     EXPECT_EQ(profile.memory[0].bytes, (std::vector<std::uint8_t>{'A', 'B'}));
     EXPECT_EQ(profile.memory[1].bytes, (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
-    ASSERT_EQ(profile.faults.size(), 3U);
+    ASSERT_EQ(profile.faults.size(), 6U);
+    EXPECT_EQ(profile.faults[3].kind, sim::FaultKind::StallData);
+    EXPECT_EQ(profile.faults[4].kind, sim::FaultKind::PhaseError);
+    EXPECT_EQ(profile.faults[5].kind, sim::FaultKind::BadStatus);
     EXPECT_EQ(profile.faults[0].times, 2U);
     EXPECT_EQ(profile.faults[0].operation, sim::Operation::Write);
     EXPECT_EQ(profile.faults[1].phase, sim::Phase::Data);

@@ -4,13 +4,18 @@
 #include "usb/LibusbBus.hpp"
 #include "usb/LibusbTransport.hpp"
 #include "usb/MassStorageController.hpp"
+#include "usb/RecoveryScenarios.hpp"
 
 #include <chrono>
 #include <cstdio>
 #include <future>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -163,8 +168,55 @@ TEST_F(LibusbEmulationTest, SilentDeviceGivesFalseWithinTheTimeout) {
     ASSERT_EQ(reading.wait_for(5s), std::future_status::ready) << "the read hangs";
     EXPECT_FALSE(reading.get());
     EXPECT_EQ(kr, usb::resultCode(usb::UsbErrorKind::Timeout)) << device->traceText();
+    // The device still holds the page; the host's reset recovery goes through usbfs.
+    EXPECT_NE(device->traceText().find("read in sel=0 addr=0x00000000 len=256 no answer, reset\n"
+                                       "reset ok\n"
+                                       "clear-halt ep=0x81 ok\n"
+                                       "clear-halt ep=0x02 ok\n"),
+              std::string::npos)
+        << device->traceText();
     EXPECT_TRUE(link->ReadFromDevice(0, 0, page, 256, *link)) << "the next transaction works";
 }
+
+// libusb sends the class reset as a control URB; a program may also use the synchronous ioctl.
+TEST_F(LibusbEmulationTest, UsbfsControlRequestsReachTheDevice) {
+    auto device = detector();
+    usb.plug(2, device);
+    const int fd = ::open("/dev/bus/usb/001/002", O_RDWR);
+    ASSERT_GE(fd, 0);
+    usbdevfs_ctrltransfer reset{};
+    reset.bRequestType = 0x21;
+    reset.bRequest = 0xFF;
+    reset.timeout = 300;
+    EXPECT_EQ(::ioctl(fd, USBDEVFS_CONTROL, &reset), 0);
+    unsigned int endpoint = 0x81;
+    EXPECT_EQ(::ioctl(fd, USBDEVFS_CLEAR_HALT, &endpoint), 0);
+    endpoint = 0x03;
+    EXPECT_EQ(::ioctl(fd, USBDEVFS_CLEAR_HALT, &endpoint), -1);
+    EXPECT_EQ(errno, EPIPE);
+    ::close(fd);
+    EXPECT_EQ(device->traceText(), "reset ok\n"
+                                   "clear-halt ep=0x81 ok\n"
+                                   "control refused: request 02 01 0000 0003 0000\n");
+}
+
+class RecoveryNeeded : public LibusbEmulationTest,
+                       public testing::WithParamInterface<recovery_scenarios::Scenario> {};
+
+TEST_P(RecoveryNeeded, NextCommandWorks) {
+    auto device = std::make_shared<sim::VirtualDetector>(GetParam().profile);
+    usb.plug(2, device);
+    link = std::make_unique<MassStorageController>();
+    link->setTimeouts({300ms, 300ms});
+    startInit();
+    ASSERT_TRUE(initReturnsWithin(10s));
+    ASSERT_TRUE(link->Check_UsbConnection());
+    GetParam().run(*link, *device);
+}
+
+INSTANTIATE_TEST_SUITE_P(UnderEmulation, RecoveryNeeded,
+                         testing::ValuesIn(recovery_scenarios::all()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(LibusbEmulationTest, UnplugInTheMiddleOfATransferGivesFalse) {
     auto device = detector();

@@ -98,8 +98,31 @@ struct EmulatedDevice {
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
         }
+        case USBDEVFS_CLEAR_HALT: {
+            UMockdevIoctlData* ep =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned int), &error);
+            if (ep == nullptr) {
+                break;
+            }
+            unsigned int endpoint = 0;
+            std::memcpy(&endpoint, ep->data, sizeof endpoint);
+            completeControl(
+                client, detector->control(0x02, 0x01, 0, static_cast<std::uint16_t>(endpoint), 0));
+            return true;
+        }
+        case USBDEVFS_CONTROL: {
+            UMockdevIoctlData* c =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ctrltransfer), &error);
+            if (c == nullptr) {
+                break;
+            }
+            usbdevfs_ctrltransfer setup{};
+            std::memcpy(&setup, c->data, sizeof setup);
+            completeControl(client, detector->control(setup.bRequestType, setup.bRequest,
+                                                      setup.wValue, setup.wIndex, setup.wLength));
+            return true;
+        }
         case USBDEVFS_SETCONFIGURATION:
-        case USBDEVFS_CLEAR_HALT:
         case USBDEVFS_RELEASEINTERFACE:
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
@@ -215,7 +238,18 @@ struct EmulatedDevice {
         }
         u.buffer = umockdev_ioctl_data_ref(buffer);
         const bool in = (f->endpoint & 0x80U) != 0;
-        if (in) {
+        if (f->type == USBDEVFS_URB_TYPE_CONTROL) {
+            // The setup packet leads the buffer; only requests without data are known.
+            if (length < 8) {
+                finish(u, -EINVAL, 0);
+            } else {
+                const std::uint8_t* p = u.buffer->data;
+                const auto word = [p](int at) {
+                    return static_cast<std::uint16_t>(p[at] | (p[at + 1] << 8U));
+                };
+                answerWith(u, detector->control(p[0], p[1], word(2), word(4), word(6)), {});
+            }
+        } else if (in) {
             const auto answer = detector->send(static_cast<std::size_t>(length));
             answerWith(u, answer.answer, answer.data);
         } else {
@@ -245,6 +279,24 @@ struct EmulatedDevice {
         case Answer::NoAnswer:
             pending.push_back(u);
             break;
+        }
+    }
+
+    static void completeControl(UMockdevIoctlClient* client, sim::VirtualDetector::Answer answer) {
+        using Answer = sim::VirtualDetector::Answer;
+        switch (answer) {
+        case Answer::Done:
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return;
+        case Answer::Stall:
+            umockdev_ioctl_client_complete(client, -1, EPIPE);
+            return;
+        case Answer::NoDevice:
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return;
+        case Answer::NoAnswer:
+            umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
+            return;
         }
     }
 

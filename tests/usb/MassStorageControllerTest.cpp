@@ -3,18 +3,21 @@
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
 #include "support/TestSupport.hpp"
+#include "usb/RecoveryScenarios.hpp"
 
 #include <csignal>
 #include <numeric>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 using testing_support::hex;
 
-// Passes every transfer to the virtual detector and records it as it went over the wire.
+// Passes every transfer and control request to the virtual detector and records it as it went
+// over the wire.
 class RecordingTransport final : public usb::UsbTransport {
 public:
     struct Transfer {
@@ -22,6 +25,9 @@ public:
         std::vector<std::uint8_t> bytes;
         std::size_t asked;
         bool ok;
+        // "clear in", "clear out" or "reset" for a control request; empty for a bulk transfer.
+        std::string control;
+        std::optional<usb::UsbErrorKind> error;
     };
 
     explicit RecordingTransport(std::shared_ptr<sim::VirtualDetector> device)
@@ -30,20 +36,59 @@ public:
     usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
                                   std::chrono::milliseconds timeout) override {
         auto r = m_device->bulkWrite(data, timeout);
-        transfers.push_back({true, {data.begin(), data.end()}, data.size(), r.ok()});
+        transfers.push_back({true, {data.begin(), data.end()}, data.size(), r.ok(), {}, kind(r)});
         return r;
     }
     usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
                                  std::chrono::milliseconds timeout) override {
         auto r = m_device->bulkRead(buffer, timeout);
-        transfers.push_back(
-            {false, {buffer.begin(), buffer.begin() + r.transferred}, buffer.size(), r.ok()});
+        transfers.push_back({false,
+                             {buffer.begin(), buffer.begin() + r.transferred},
+                             buffer.size(),
+                             r.ok(),
+                             {},
+                             kind(r)});
         return r;
+    }
+    std::optional<usb::UsbError> clearHalt(usb::BulkPipe pipe,
+                                           std::chrono::milliseconds timeout) override {
+        auto e = m_device->clearHalt(pipe, timeout);
+        transfers.push_back({pipe == usb::BulkPipe::Out,
+                             {},
+                             0,
+                             !e,
+                             pipe == usb::BulkPipe::In ? "clear in" : "clear out",
+                             {}});
+        return e;
+    }
+    std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds timeout) override {
+        auto e = m_device->resetMassStorage(timeout);
+        transfers.push_back({true, {}, 0, !e, "reset", {}});
+        return e;
+    }
+
+    // The wire in short: "W" / "R" for bulk transfers (with " stall", " timeout" ... when they
+    // failed), the control requests by name.
+    std::vector<std::string> ops() const {
+        std::vector<std::string> out;
+        for (const auto& t : transfers) {
+            if (!t.control.empty()) {
+                out.push_back(t.control);
+            } else {
+                out.push_back(std::string(t.out ? "W" : "R") +
+                              (t.error ? std::string(" ") + usb::toString(*t.error) : ""));
+            }
+        }
+        return out;
     }
 
     std::vector<Transfer> transfers;
 
 private:
+    static std::optional<usb::UsbErrorKind> kind(const usb::TransferResult& r) {
+        return r.ok() ? std::nullopt : std::optional(r.error->kind);
+    }
+
     std::shared_ptr<sim::VirtualDetector> m_device;
 };
 
@@ -59,6 +104,12 @@ public:
         const std::size_t n = std::min<std::size_t>(buffer.size(), 13);
         std::fill_n(buffer.begin(), n, 0xAB);
         return {n, std::nullopt};
+    }
+    std::optional<usb::UsbError> clearHalt(usb::BulkPipe, std::chrono::milliseconds) override {
+        return std::nullopt;
+    }
+    std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds) override {
+        return std::nullopt;
     }
 };
 
@@ -155,6 +206,8 @@ TEST_F(LinkTest, StalledWriteStatusFailsAlthoughTheDataArrived) {
     EXPECT_FALSE(link->WriteToDevice(0, 0, data, 256, *link));
     EXPECT_EQ(detector->readMemory(0, 0, 256), data);
     EXPECT_EQ(kr, usb::resultCode(usb::UsbErrorKind::Stall));
+    // The host clears the halt and takes the status the device still holds.
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "W", "R stall", "clear in", "R"));
 }
 
 TEST_F(LinkTest, FailedStatusIsNotJudged) {
@@ -217,6 +270,147 @@ TEST_F(LinkTest, CorruptPageReadsBackWithOneByteChanged) {
     expected[5] = 0x31;
     EXPECT_EQ(hex(back), hex(expected));
 }
+
+// --- recovery ---
+
+struct RecoveryCase {
+    const char* name;
+    std::vector<sim::FaultKind> faults; // each once, on the operation at 0x1000
+    bool write = false;
+    std::uint8_t selector = 0; // 2: a wrapper the device rejects
+    bool result = false;
+    std::optional<usb::UsbErrorKind> kr;
+    std::vector<std::string> ops;
+    sim::Phase phase = sim::Phase::Data; // of a no-answer fault
+};
+
+void PrintTo(const RecoveryCase& c, std::ostream* os) { *os << c.name; }
+
+class RecoveryTest : public LinkTest, public testing::WithParamInterface<RecoveryCase> {};
+
+TEST_P(RecoveryTest, FailedOperationKeepsItsResultAndTheLinkIsRecovered) {
+    const auto& c = GetParam();
+    sim::DeviceProfile profile;
+    profile.memory.push_back({0, 0x1100, std::vector<std::uint8_t>(256, 0xB2)});
+    for (const auto kind : c.faults) {
+        sim::Fault fault = sim::Fault::make(kind);
+        fault.address = 0x1000;
+        fault.phase = c.phase;
+        fault.times = 1;
+        profile.faults.push_back(fault);
+    }
+    connect(profile);
+    std::vector<std::uint8_t> page(256, 0x42);
+    const bool result = c.write ? link->WriteToDevice(c.selector, 0x1000, page, 256, *link)
+                                : link->ReadFromDevice(c.selector, 0x1000, page, 256, *link);
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(kr, c.kr ? usb::resultCode(*c.kr) : 0);
+    EXPECT_THAT(wire->ops(), testing::ElementsAreArray(c.ops)) << detector->traceText();
+    wire->transfers.clear();
+    ASSERT_TRUE(link->ReadFromDevice(0, 0x1100, page, 256, *link)) << detector->traceText();
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R", "R"));
+    EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0xB2));
+}
+
+using K = sim::FaultKind;
+using E = usb::UsbErrorKind;
+const std::vector<std::string> kResetAfterStatus{"W", "R", "R", "reset", "clear in", "clear out"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, RecoveryTest,
+    testing::Values(
+        RecoveryCase{"ReadDataStall",
+                     {K::StallData},
+                     false,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "R stall", "clear in", "R"}},
+        RecoveryCase{"ReadStatusStall",
+                     {K::StallStatus},
+                     false,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "R", "R stall", "clear in", "R"}},
+        RecoveryCase{"ReadDataAndStatusStall",
+                     {K::StallData, K::StallStatus},
+                     false,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "R stall", "clear in", "R stall", "clear in", "R"}},
+        RecoveryCase{"ReadDataTimeout",
+                     {K::NoAnswer},
+                     false,
+                     0,
+                     false,
+                     E::Timeout,
+                     {"W", "R timeout", "reset", "clear in", "clear out"}},
+        RecoveryCase{"ReadStatusTimeout",
+                     {K::NoAnswer},
+                     false,
+                     0,
+                     false,
+                     E::Timeout,
+                     {"W", "R", "R timeout", "reset", "clear in", "clear out"},
+                     sim::Phase::Status},
+        RecoveryCase{
+            "PhaseErrorStillSucceeds", {K::PhaseError}, false, 0, true, {}, kResetAfterStatus},
+        RecoveryCase{
+            "WrongStatusTagStillSucceeds", {K::BadStatus}, false, 0, true, {}, kResetAfterStatus},
+        RecoveryCase{
+            "FailedStatusNeedsNothing", {K::FailStatus}, false, 0, true, {}, {"W", "R", "R"}},
+        RecoveryCase{"WriteDataStall",
+                     {K::StallData},
+                     true,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "W stall", "clear out", "R"}},
+        RecoveryCase{"WriteStatusStall",
+                     {K::StallStatus},
+                     true,
+                     0,
+                     false,
+                     E::Stall,
+                     {"W", "W", "R stall", "clear in", "R"}},
+        RecoveryCase{"WriteDataTimeout",
+                     {K::NoAnswer},
+                     true,
+                     0,
+                     false,
+                     E::Timeout,
+                     {"W", "W timeout", "reset", "clear in", "clear out"}},
+        RecoveryCase{"RejectedWrapper",
+                     {},
+                     false,
+                     2,
+                     false,
+                     E::Stall,
+                     {"W stall", "reset", "clear in", "clear out"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, GoneDeviceEndsRecoveryAtOnce) {
+    sim::DeviceProfile profile;
+    profile.faults.push_back(sim::Fault::make(K::Unplug));
+    connect(profile);
+    std::vector<std::uint8_t> page(256);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0, page, 256, *link));
+    EXPECT_EQ(kr, usb::resultCode(E::NoDevice));
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R no device"));
+}
+
+class RecoveryNeeded : public LinkTest,
+                       public testing::WithParamInterface<recovery_scenarios::Scenario> {};
+
+TEST_P(RecoveryNeeded, NextCommandWorks) {
+    connect(GetParam().profile);
+    GetParam().run(*link, *detector);
+}
+
+INSTANTIATE_TEST_SUITE_P(InProcess, RecoveryNeeded, testing::ValuesIn(recovery_scenarios::all()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(LinkShortReadTest, ShortDataPhaseIsAFailure) {
     MassStorageController link(std::make_shared<ShortReadTransport>());

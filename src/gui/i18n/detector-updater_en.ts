@@ -103,6 +103,18 @@
         <source>Demo: virtual detector and simulated server</source>
         <translation>Demo: virtual detector and simulated server</translation>
     </message>
+    <message id="gui_about_action">
+        <source>About Detector Updater</source>
+        <translation>About Detector Updater</translation>
+    </message>
+    <message id="gui_about_text">
+        <source>Detector Updater %1
+
+Updates the firmware and the speed-camera database of USB radar and GPS detectors.</source>
+        <translation>Detector Updater %1
+
+Updates the firmware and the speed-camera database of USB radar and GPS detectors.</translation>
+    </message>
     <message id="gui_btn_start_over">
         <source>Update another detector</source>
         <translation>Update another detector</translation>

@@ -103,6 +103,18 @@
         <source>Demo: virtual detector and simulated server</source>
         <translation>Демо: виртуальный детектор и имитация сервера</translation>
     </message>
+    <message id="gui_about_action">
+        <source>About Detector Updater</source>
+        <translation>О программе</translation>
+    </message>
+    <message id="gui_about_text">
+        <source>Detector Updater %1
+
+Updates the firmware and the speed-camera database of USB radar and GPS detectors.</source>
+        <translation>Обновление детектора %1
+
+Обновляет прошивку и базу камер радар-детекторов и GPS-информаторов по USB.</translation>
+    </message>
     <message id="gui_btn_start_over">
         <source>Update another detector</source>
         <translation>Обновить другой детектор</translation>
