@@ -47,24 +47,45 @@ std::string outcome(const usb::TransferResult& result) {
     return result.ok() ? "ok" : std::string("failed: ") + result.error->message;
 }
 
+using PageCounter = std::shared_ptr<std::atomic<std::uint32_t>>;
+
+void note(const std::shared_ptr<TraceLog>& log, const std::string& text) {
+    if (log) {
+        log->line("usb", text);
+    }
+}
+
 std::string controlOutcome(const std::optional<usb::UsbError>& error) {
     return error ? "failed: " + error->message : "ok";
 }
 
 class TracingTransport final : public usb::UsbTransport {
 public:
-    TracingTransport(std::shared_ptr<usb::UsbTransport> inner, std::shared_ptr<TraceLog> log)
+    TracingTransport(std::shared_ptr<usb::UsbTransport> inner, std::shared_ptr<TraceLog> log,
+                     PageCounter pages)
         : m_inner(std::move(inner))
-        , m_log(std::move(log)) {}
+        , m_log(std::move(log))
+        , m_pages(std::move(pages)) {}
 
     usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
                                   std::chrono::milliseconds timeout) override {
         auto result = m_inner->bulkWrite(data, timeout);
-        const bool wrapper =
-            data.size() == usb::kCommandWrapperSize && usb::unpackCommandWrapper(data).has_value();
-        m_log->line("usb", (wrapper ? describeWrapper(data)
-                                    : "data out " + std::to_string(data.size()) + " bytes") +
-                               " " + outcome(result));
+        const auto wrapper = data.size() == usb::kCommandWrapperSize
+                                 ? usb::unpackCommandWrapper(data)
+                                 : std::nullopt;
+        if (wrapper) {
+            m_write = result.ok() && wrapper->commandBlock[0] == usb::kOpMemoryWrite
+                          ? WriteStage::Wrapper
+                          : WriteStage::None;
+        } else {
+            m_write =
+                result.ok() && m_write == WriteStage::Wrapper ? WriteStage::Data : WriteStage::None;
+        }
+        if (m_log) {
+            note(m_log, (wrapper ? describeWrapper(data)
+                                 : "data out " + std::to_string(data.size()) + " bytes") +
+                            " " + outcome(result));
+        }
         return result;
     }
 
@@ -79,38 +100,51 @@ public:
         } else {
             what = "data in " + std::to_string(result.transferred) + " bytes";
         }
-        m_log->line("usb", what + " " + outcome(result));
+        if (m_write == WriteStage::Data && result.ok() && m_pages) {
+            ++*m_pages;
+        }
+        m_write = WriteStage::None;
+        note(m_log, what + " " + outcome(result));
         return result;
     }
 
     std::optional<usb::UsbError> clearHalt(usb::BulkPipe pipe,
                                            std::chrono::milliseconds timeout) override {
         auto error = m_inner->clearHalt(pipe, timeout);
-        m_log->line("usb", std::string("clear halt ") +
-                               (pipe == usb::BulkPipe::In ? "bulk in" : "bulk out") + " " +
-                               controlOutcome(error));
+        m_write = WriteStage::None;
+        note(m_log, std::string("clear halt ") +
+                        (pipe == usb::BulkPipe::In ? "bulk in" : "bulk out") + " " +
+                        controlOutcome(error));
         return error;
     }
 
     std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds timeout) override {
         auto error = m_inner->resetMassStorage(timeout);
-        m_log->line("usb", "mass storage reset " + controlOutcome(error));
+        m_write = WriteStage::None;
+        note(m_log, "mass storage reset " + controlOutcome(error));
         return error;
     }
 
 private:
+    enum class WriteStage { None, Wrapper, Data };
+
     std::shared_ptr<usb::UsbTransport> m_inner;
     std::shared_ptr<TraceLog> m_log;
+    PageCounter m_pages;
+    WriteStage m_write = WriteStage::None;
 };
 
 class TracingDevice final : public usb::UsbDevice {
 public:
-    TracingDevice(std::unique_ptr<usb::UsbDevice> inner, std::shared_ptr<TraceLog> log)
+    TracingDevice(std::unique_ptr<usb::UsbDevice> inner, std::shared_ptr<TraceLog> log,
+                  PageCounter pages)
         : m_inner(std::move(inner))
-        , m_log(std::move(log)) {}
+        , m_log(std::move(log))
+        , m_pages(std::move(pages)) {}
 
     usb::DeviceIdentity identity() const override { return m_inner->identity(); }
     std::string describe() const override { return m_inner->describe(); }
+    std::string portPath() const override { return m_inner->portPath(); }
     usb::UsbStatus open() override { return logged("open", m_inner->open()); }
     void close() override { m_inner->close(); }
     std::uint8_t numberOfConfigurations() override { return m_inner->numberOfConfigurations(); }
@@ -124,36 +158,41 @@ public:
     std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterface() override {
         auto result = m_inner->openFirstInterface();
         if (auto* opened = std::get_if<usb::OpenedInterface>(&result)) {
-            m_log->line("usb", describe() + ": claimed interface 0");
-            opened->transport = std::make_shared<TracingTransport>(opened->transport, m_log);
+            note(m_log, describe() + ": claimed interface 0");
+            opened->transport =
+                std::make_shared<TracingTransport>(opened->transport, m_log, m_pages);
         } else {
-            m_log->line("usb", describe() + ": claiming interface 0 failed: " +
-                                   std::get<usb::UsbError>(result).message);
+            note(m_log, describe() + ": claiming interface 0 failed: " +
+                            std::get<usb::UsbError>(result).message);
         }
         return result;
     }
 
 private:
     usb::UsbStatus logged(const std::string& what, usb::UsbStatus status) {
-        m_log->line("usb", describe() + ": " + what + (status ? ": " + status->message : " ok"));
+        note(m_log, describe() + ": " + what + (status ? ": " + status->message : " ok"));
         return status;
     }
 
     std::unique_ptr<usb::UsbDevice> m_inner;
     std::shared_ptr<TraceLog> m_log;
+    PageCounter m_pages;
 };
 
 } // namespace
 
-TracingBus::TracingBus(std::shared_ptr<usb::UsbBus> inner, std::shared_ptr<TraceLog> log)
+TracingBus::TracingBus(std::shared_ptr<usb::UsbBus> inner, std::shared_ptr<TraceLog> log,
+                       std::shared_ptr<std::atomic<std::uint32_t>> pagesWritten)
     : m_inner(std::move(inner))
-    , m_log(std::move(log)) {}
+    , m_log(std::move(log))
+    , m_pagesWritten(std::move(pagesWritten)) {}
 
 std::vector<std::unique_ptr<usb::UsbDevice>> TracingBus::takeMatched() {
     auto devices = m_inner->takeMatched();
     for (auto& device : devices) {
-        m_log->line("usb", "matched " + device->describe());
-        device = std::make_unique<TracingDevice>(std::move(device), m_log);
+        const auto port = device->portPath();
+        note(m_log, "matched " + device->describe() + (port.empty() ? "" : " at " + port));
+        device = std::make_unique<TracingDevice>(std::move(device), m_log, m_pagesWritten);
     }
     return devices;
 }

@@ -25,6 +25,7 @@
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
 #include "usb/LibusbBus.hpp"
+#include "usb/PortFilterBus.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -91,6 +92,10 @@ const char* commandName(CliCommand command) {
         return "countries";
     case CliCommand::Update:
         return "update";
+    case CliCommand::List:
+        return "list";
+    case CliCommand::Station:
+        return "station";
     }
     return "";
 }
@@ -132,6 +137,8 @@ struct CliApplication::Run {
     std::shared_ptr<TraceLog> trace;
     std::unique_ptr<sim::UpdateServerSim> demoServer;
     std::shared_ptr<sim::VirtualDetector> detector;
+    std::shared_ptr<std::atomic<std::uint32_t>> pagesWritten =
+        std::make_shared<std::atomic<std::uint32_t>>(0);
 
     std::mutex controllerMutex;
     std::unique_ptr<ViewController> controller;
@@ -259,19 +266,28 @@ std::unique_ptr<MassStorageController> CliApplication::Run::makeLink() {
         auto virtualBus = std::make_shared<sim::VirtualUsbBus>();
         virtualBus->plug(detector);
         bus = virtualBus;
-    } else if (trace) {
+    } else {
         auto created = usb::LibusbBus::create(0x0483, 0x5720);
         if (auto* error = std::get_if<usb::UsbError>(&created)) {
-            trace->line("usb", "libusb cannot be used: " + error->message);
+            if (trace) {
+                trace->line("usb", "libusb cannot be used: " + error->message);
+            }
+            // Its own wait reports the failure the way the link does.
             return std::make_unique<MassStorageController>();
         }
         bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
-    } else {
-        return std::make_unique<MassStorageController>();
+        if (!options.port.empty()) {
+            bus = std::make_shared<usb::PortFilterBus>(
+                bus, options.port,
+                [log = trace](const usb::UsbDevice& device, const std::string& why) {
+                    if (log) {
+                        log->line("usb", "skipped " + device.describe() + " at " +
+                                             device.portPath() + ": " + why);
+                    }
+                });
+        }
     }
-    if (trace) {
-        bus = std::make_shared<TracingBus>(bus, trace);
-    }
+    bus = std::make_shared<TracingBus>(bus, trace, pagesWritten);
     return std::make_unique<MassStorageController>(bus);
 }
 
@@ -421,6 +437,9 @@ int CliApplication::Run::afterConnect() {
     }
     case CliCommand::Update:
         return update(*record);
+    case CliCommand::List:
+    case CliCommand::Station:
+        break; // run by DetectorList and Station, never through the flow
     }
     result["status"] = "complete";
     return kComplete;
@@ -612,6 +631,12 @@ int CliApplication::Run::finish(int status) {
             result["status"] = status == kComplete ? "complete" : "failed";
         }
         result["message"] = message;
+        if (options.command == CliCommand::Update) {
+            result["pagesWritten"] = pagesWritten->load();
+        }
+        if (!options.port.empty()) {
+            result["port"] = options.port;
+        }
         result["upperText"] = renderer->upperText();
         result["lowerText"] = renderer->lowerText();
         result["panelState"] = renderer->panelState();

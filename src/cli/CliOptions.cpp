@@ -1,5 +1,7 @@
 #include "cli/CliOptions.hpp"
 
+#include "usb/PortFilterBus.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -55,6 +57,12 @@ std::optional<CliCommand> commandNamed(const std::string& name) {
     if (name == "update") {
         return CliCommand::Update;
     }
+    if (name == "list") {
+        return CliCommand::List;
+    }
+    if (name == "station") {
+        return CliCommand::Station;
+    }
     return std::nullopt;
 }
 
@@ -90,15 +98,24 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             }
         } else if (arg == "--device") {
             if (!value(text)) {
-                return CliUsageError{"--device needs 'usb' or 'sim:PROFILE.json'"};
+                return CliUsageError{"--device needs 'usb', 'usb:PORT' or 'sim:PROFILE.json'"};
             }
             if (text == "usb") {
                 options.device = "usb";
+                options.port.clear();
+            } else if (text.starts_with("usb:")) {
+                options.device = "usb";
+                options.port = text.substr(4);
+                if (!usb::PortFilterBus::isPortPath(options.port)) {
+                    return CliUsageError{"--device usb:PORT takes a port path such as 1-4.2 (see "
+                                         "'list'), not '" +
+                                         options.port + "'"};
+                }
             } else if (text.starts_with("sim:") && text.size() > 4) {
                 options.device = text.substr(4);
             } else {
-                return CliUsageError{"--device takes 'usb' or 'sim:PROFILE.json', not '" + text +
-                                     "'"};
+                return CliUsageError{
+                    "--device takes 'usb', 'usb:PORT' or 'sim:PROFILE.json', not '" + text + "'"};
             }
             deviceGiven = true;
         } else if (arg == "--wait") {
@@ -150,6 +167,19 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         } else if (arg == "--exclude-fake") {
             options.excludeFake = true;
             selectionGiven = true;
+        } else if (arg == "--log") {
+            if (!value(options.logFile)) {
+                return CliUsageError{"--log needs a file name"};
+            }
+        } else if (arg == "--jobs") {
+            unsigned jobs = 0;
+            const bool read = value(text);
+            const auto* end = text.data() + text.size();
+            const auto [ptr, ec] = std::from_chars(text.data(), end, jobs);
+            if (!read || ec != std::errc() || ptr != end || jobs == 0 || jobs > 64) {
+                return CliUsageError{"--jobs takes a number from 1 to 64"};
+            }
+            options.jobs = jobs;
         } else if (arg == "--yes" || arg == "-y") {
             options.yes = true;
         } else if (arg.starts_with("-")) {
@@ -182,17 +212,32 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         return CliUsageError{"--dump-memory is only for a simulated device (--device sim:... or "
                              "--demo)"};
     }
+    const bool station = options.command == CliCommand::Station;
+    if ((station || options.command == CliCommand::List) && simulated) {
+        return CliUsageError{"'list' and 'station' work on the detectors attached over USB"};
+    }
+    if (station && !options.port.empty()) {
+        return CliUsageError{"'station' takes every port; --device usb:PORT belongs to one update"};
+    }
+    if ((!options.logFile.empty() || options.jobs != 0) && !station) {
+        return CliUsageError{"--log and --jobs belong to 'station'"};
+    }
+    if (options.json && station) {
+        return CliUsageError{"'station' writes JSON lines with --log FILE, not --json"};
+    }
     const bool takesSelection =
-        options.command == CliCommand::Update || options.command == CliCommand::Check;
+        options.command == CliCommand::Update || options.command == CliCommand::Check || station;
     if (selectionGiven && !takesSelection) {
-        return CliUsageError{"--countries and --exclude-* belong to 'update' and 'check'"};
+        return CliUsageError{
+            "--countries and --exclude-* belong to 'update', 'check' and 'station'"};
     }
     if (options.yes && options.command != CliCommand::Update) {
         return CliUsageError{"--yes belongs to 'update'"};
     }
-    if (options.command == CliCommand::Update && !options.allCountries &&
+    if ((options.command == CliCommand::Update || station) && !options.allCountries &&
         options.countries.empty()) {
-        return CliUsageError{"update needs --countries NAME[,NAME...] or --countries all"};
+        return CliUsageError{std::string(station ? "station" : "update") +
+                             " needs --countries NAME[,NAME...] or --countries all"};
     }
     return options;
 }
@@ -206,21 +251,34 @@ commands:
               (needs only the server, no detector)
   update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
               write the firmware and the database for the chosen countries
+  list        show every attached detector: port, release, INQUIRY text and whether it is
+              free, busy (held by another program; never taken from it) or not permitted
+  station --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake]
+          [--log FILE] [--jobs N]
+              workshop mode: update every detector plugged in, each in its own process with
+              --device usb:PORT, one live line per device; the first Ctrl-C stops taking new
+              detectors, the second stops the running updates; a summary at the end
 options:
   --server URL         update server base address
   --probe-url URL      connectivity probe address
-  --device usb|sim:PROFILE.json
-                       the detector on USB (default) or a virtual detector
-  --wait SECONDS       give up when no detector is there in time (default: wait until Ctrl-C)
+  --device usb|usb:PORT|sim:PROFILE.json
+                       the detector on USB (default: the first one free), only the one on
+                       PORT (e.g. 1-4.2, as 'list' shows it), or a virtual detector
+  --wait SECONDS       give up when no detector is there in time (default: wait until Ctrl-C);
+                       station: end once nothing has run or arrived for SECONDS
+  --log FILE           station: append one JSON line per finished device to FILE
+  --jobs N             station: at most N updates at once (default: one per processor core)
   --no-pauses          skip the fixed pauses (virtual detector only)
   --trace FILE         write every USB transaction and HTTP request to FILE
   --dump-memory DIR    write the virtual detector's memory as DIR/selector0.hex, selector1.hex
                        at the end (DIR is made if missing; one that cannot be written is a
                        usage error before anything runs)
-  --json               print one JSON result object on stdout (texts go to stderr)
+  --json               print one JSON result object on stdout (texts go to stderr); list:
+                       a JSON array
   --lang ru|en         language of the texts (default from LANG)
   --demo               embedded simulated update server and virtual detector
   --version            print the version and exit
-exit status: 0 complete, 1 failed or declined, 2 usage error, 3 no device, 130 interrupted
+exit status: 0 complete, 1 failed or declined, 2 usage error, 3 no device, 130 interrupted;
+station: 0 only when every device completed
 )";
 }

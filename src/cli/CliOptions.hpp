@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-enum class CliCommand { Info, Check, Countries, Update };
+enum class CliCommand { Info, Check, Countries, Update, List, Station };
 enum class CliLanguage { English, Russian };
 
 struct CliOptions {
@@ -15,6 +15,12 @@ struct CliOptions {
     std::string probeUrl; // empty: likewise
     // "usb", the path of a device profile (the text after "sim:"), or empty for the demo's.
     std::string device = "usb";
+    // With "usb": the port path the link is held to (e.g. "1-4.2"); empty for any port.
+    std::string port;
+    // station: the JSON-lines log appended to, and how many updates run at once (0: one per
+    // processor core).
+    std::string logFile;
+    unsigned jobs = 0;
     // Seconds to wait for the device; nothing waits until Ctrl-C.
     std::optional<double> waitSeconds;
     bool noPauses = false;
@@ -42,9 +48,10 @@ struct CliUsageError {
 class CliArguments {
 public:
     // Parses argv[1..]. Options may come before or after the command. Fails on an unknown
-    // option or command (none is needed with --help or --version), a missing or malformed value, an
-    // option the command does not take,
-    // --no-pauses or --dump-memory without a simulated device, and update without --countries.
+    // option or command (none is needed with --help or --version), a missing or malformed
+    // value, an option the command does not take, --no-pauses or --dump-memory without a
+    // simulated device, update or station without --countries, and a station or a list on a
+    // simulated device.
     static std::variant<CliOptions, CliUsageError> parse(const std::vector<std::string>& args);
 
     // The usage text printed for --help and after a usage error.

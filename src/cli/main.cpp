@@ -2,13 +2,18 @@
 
 #include "cli/CliApplication.hpp"
 #include "cli/CliOptions.hpp"
+#include "cli/DetectorList.hpp"
+#include "cli/Station.hpp"
 #include "install/BuildVersion.hpp"
+#include "usb/LibusbBus.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +27,40 @@ namespace {
 constexpr auto kInterruptDeadline = std::chrono::milliseconds(900);
 
 std::atomic<bool> gFinished{false};
+
+int runStation(const CliOptions& options, std::FILE* out, sigset_t signals) {
+    auto created = usb::LibusbBus::create(0x0483, 0x5720);
+    if (auto* error = std::get_if<usb::UsbError>(&created)) {
+        std::fprintf(out, "USB cannot be used: %s\n", error->message.c_str());
+        return CliApplication::kFailed;
+    }
+    Station::Options settings;
+    const unsigned cores = std::thread::hardware_concurrency();
+    settings.jobs = options.jobs != 0 ? options.jobs : std::max(1U, cores);
+    settings.logFile = options.logFile;
+    if (options.waitSeconds) {
+        settings.idle = std::chrono::milliseconds(
+            static_cast<std::int64_t>(std::min(*options.waitSeconds, 1e9) * 1000.0));
+    }
+    std::error_code ignored;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored).string();
+    settings.command = [&options, self](const std::string& port) {
+        return Station::childCommand(options, self, port);
+    };
+    settings.terminal = isatty(fileno(out)) != 0;
+    Station station(std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created)),
+                    std::move(settings), out);
+    // Every Ctrl-C goes to the station; it ends itself once its children have.
+    std::thread([&station, signals] {
+        int received = 0;
+        while (sigwait(&signals, &received) == 0) {
+            station.interrupt();
+        }
+    }).detach();
+    const int status = station.run();
+    std::fflush(out);
+    std::_Exit(status);
+}
 
 } // namespace
 
@@ -60,6 +99,20 @@ int main(int argc, char** argv) {
     if (options.version) {
         std::fprintf(realOut, "detector-updater-cli %s\n", BuildVersion::text());
         return 0;
+    }
+    if (options.command == CliCommand::List) {
+        std::thread([signals] {
+            int received = 0;
+            if (sigwait(&signals, &received) == 0) {
+                std::_Exit(CliApplication::kInterrupted);
+            }
+        }).detach();
+        const int status =
+            DetectorList::run(options.json, options.json ? stderr : realOut, realOut);
+        std::_Exit(status);
+    }
+    if (options.command == CliCommand::Station) {
+        return runStation(options, realOut, signals);
     }
     const bool json = options.json;
     CliApplication application(std::move(options), json ? stderr : realOut, realOut);

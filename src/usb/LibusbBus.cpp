@@ -51,6 +51,20 @@ public:
 
     std::string describe() const override { return nameOf(m_device.device); }
 
+    std::string portPath() const override {
+        // USB allows at most 7 tiers of ports below the root.
+        std::uint8_t ports[7] = {};
+        const int count = libusb_get_port_numbers(m_device.device, ports, sizeof ports);
+        if (count <= 0) {
+            return {};
+        }
+        std::string path = std::to_string(libusb_get_bus_number(m_device.device)) + "-";
+        for (int i = 0; i < count; ++i) {
+            path += (i == 0 ? "" : ".") + std::to_string(ports[i]);
+        }
+        return path;
+    }
+
     UsbStatus open() override {
         libusb_device_handle* handle = nullptr;
         const int rc = libusb_open(m_device.device, &handle);

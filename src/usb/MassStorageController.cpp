@@ -283,6 +283,9 @@ void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
             gUsbConnectStatus = 1;
             // The claimed interface keeps its own hold on the device.
             device->close();
+            // One device per process: the rest are left to other updaters, and no later
+            // failure can undo this success.
+            break;
         }
         if (gUsbConnectStatus.load() == 0 && !stopping()) {
             iterator.waitForArrival(kPollInterval);

@@ -103,8 +103,10 @@ extern std::int32_t kr;
 extern usb::CommandWrapperBytes Command_Read;
 extern usb::CommandWrapperBytes Command_Write;
 
-// Takes every device the bus offers and sets it up, until one is open (gUsbConnectStatus = 1)
-// or `shouldStop` says so; sleeps on the bus between rounds. `refCon` is ignored.
+// Takes the devices the bus offers and sets them up in turn until one is open
+// (gUsbConnectStatus = 1) or `shouldStop` says so; sleeps on the bus between rounds. The first
+// device that opens is kept and the devices after it are left untouched, so several processes
+// can each hold one detector. `refCon` is ignored.
 void BulkTestDeviceAdded(void* refCon, usb::UsbBus& iterator,
                          const std::function<bool()>& shouldStop = {});
 // Selects the first configuration's value. 0 on success, -1 on failure.

@@ -48,6 +48,10 @@ public:
     virtual DeviceIdentity identity() const = 0;
     // A short name for messages, e.g. "bus 1 device 2".
     virtual std::string describe() const = 0;
+    // Where the device is plugged in: the bus, a dash and the port numbers from the root hub
+    // down, e.g. "1-4.2". Stays the same when the device is plugged into the same port again.
+    // Empty when the bus has no ports.
+    virtual std::string portPath() const { return {}; }
 
     // Opens the device for exclusive use. Fails with NotPermitted, Busy, NoDevice or Io.
     virtual UsbStatus open() = 0;

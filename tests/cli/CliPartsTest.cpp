@@ -3,7 +3,9 @@
 
 #include "cli/CliOptions.hpp"
 #include "cli/CliTexts.hpp"
+#include "cli/DetectorList.hpp"
 #include "cli/OptionsSelectionPresenter.hpp"
+#include "cli/Station.hpp"
 #include "cli/UpdatePlan.hpp"
 
 #include <memory>
@@ -42,11 +44,119 @@ TEST(CliArgumentsTest, RefusesWhatDoesNotFit) {
              {"--device", "serial", "info"},
              {"info", "check"},
              {"--frobnicate", "info"},
+             {"--device", "usb:", "info"},
+             {"--device", "usb:4.2", "info"},
+             {"--device", "usb:1-4.", "info"},
+             {"--device", "usb:1-4..2", "info"},
+             {"--device", "usb:1-4x", "info"},
+             {"--device", "usb:1-1.1.1.1.1.1.1.1", "info"},
+             {"station"},
+             {"station", "--countries", "all", "--device", "usb:1-4"},
+             {"station", "--countries", "all", "--json"},
+             {"station", "--countries", "all", "--jobs", "0"},
+             {"station", "--countries", "all", "--jobs", "65"},
+             {"station", "--countries", "all", "--jobs", "2x"},
+             {"--device", "sim:p.json", "station", "--countries", "all"},
+             {"--device", "sim:p.json", "list"},
+             {"list", "--countries", "all"},
+             {"update", "--countries", "all", "--log", "f"},
+             {"info", "--jobs", "2"},
              {},
          }) {
         EXPECT_TRUE(std::holds_alternative<CliUsageError>(parse(args)))
             << (args.empty() ? std::string("(none)") : args.front());
     }
+}
+
+TEST(CliArgumentsTest, PortAndStationOptions) {
+    const auto one = parse({"--device", "usb:1-4.2", "update", "--countries", "all", "--yes"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(one));
+    EXPECT_EQ(std::get<CliOptions>(one).port, "1-4.2");
+    EXPECT_FALSE(std::get<CliOptions>(one).simulated());
+    const auto station = parse({"station", "--countries", "A,B", "--exclude-fake", "--log",
+                                "l.jsonl", "--jobs", "3", "--wait", "5"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(station));
+    const auto& options = std::get<CliOptions>(station);
+    EXPECT_EQ(options.command, CliCommand::Station);
+    EXPECT_EQ(options.logFile, "l.jsonl");
+    EXPECT_EQ(options.jobs, 3U);
+    EXPECT_EQ(Station::childCommand(options, "/bin/cli", "2-1"),
+              (std::vector<std::string>{"/bin/cli", "--device", "usb:2-1", "--json", "--yes",
+                                        "--wait", "15", "--lang", "en", "update", "--countries",
+                                        "A,B", "--exclude-fake"}));
+}
+
+TEST(StationOutcomeTest, ResultsFromTheChildsJsonAndExitStatus) {
+    const std::string complete =
+        R"({"status":"complete","message":"","pagesWritten":7,"device":{"name":"5810",)"
+        R"("keyword":"sig","gpsVersion":"1","rdVersion":"2"},"newVersions":{"gps":"3","rd":"4"}})";
+    auto outcome = Station::outcomeOf(complete, 0);
+    EXPECT_EQ(outcome.result, "complete");
+    EXPECT_EQ(outcome.model, "5810");
+    EXPECT_EQ(outcome.keyword, "sig");
+    EXPECT_EQ(outcome.before.dump(), R"({"gps":"1","rd":"2"})");
+    EXPECT_EQ(outcome.after.dump(), R"({"gps":"3","rd":"4"})");
+    EXPECT_EQ(outcome.pagesWritten, 7U);
+    EXPECT_TRUE(outcome.error.empty());
+    // A "complete" the exit status contradicts is not believed.
+    outcome = Station::outcomeOf(complete, 1 << 8);
+    EXPECT_EQ(outcome.result, "failed");
+    EXPECT_EQ(outcome.error, "the updater ended with status 1");
+    outcome = Station::outcomeOf("{\"sta", 9); // killed by SIGKILL mid-output
+    EXPECT_EQ(outcome.result, "failed");
+    EXPECT_EQ(outcome.error, "the updater was ended by signal 9");
+    outcome = Station::outcomeOf(R"({"status":"no-device","message":""})", 3 << 8);
+    EXPECT_EQ(outcome.result, "no-device");
+    EXPECT_EQ(outcome.error, "no-device");
+}
+
+TEST(DetectorListTest, TableAndJsonNameStateAndFix) {
+    std::vector<usb::SurveyedDetector> found(3);
+    found[0] = {"1-4.1",
+                "bus 1 device 2",
+                {0x0483, 0x5720, 0x0200},
+                usb::SurveyState::Free,
+                "CORVANTHIS UMSCPT DEVICE",
+                ""};
+    found[1] = {"1-4.2",
+                "bus 1 device 3",
+                {0x0483, 0x5720, 0x0100},
+                usb::SurveyState::NotPermitted,
+                "",
+                "opening: LIBUSB_ERROR_ACCESS"};
+    found[2] = {"2-1",
+                "bus 2 device 9",
+                {0x0483, 0x5720, 0x0200},
+                usb::SurveyState::Busy,
+                "",
+                "claiming: LIBUSB_ERROR_BUSY"};
+    EXPECT_EQ(DetectorList::table(found),
+              "PORT         RELEASE PRODUCT                  STATE\n"
+              "1-4.1        0200    CORVANTHIS UMSCPT DEVICE free\n"
+              "1-4.2        0100    -                        not permitted, not updated: "
+              "release 0100 is not 0200\n"
+              "  fix: install the udev rule: sudo cp packaging/udev/70-detector-updater.rules "
+              "/etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger, then "
+              "plug the detector in again\n"
+              "2-1          0200    -                        busy (held by another program or "
+              "updater)\n");
+    const auto json = DetectorList::json(found);
+    ASSERT_EQ(json.size(), 3U);
+    EXPECT_EQ(json[1]["state"], "not permitted");
+    EXPECT_EQ(json[1]["supported"], false);
+    EXPECT_TRUE(json[1].contains("fix"));
+    EXPECT_FALSE(json[2].contains("fix"));
+    EXPECT_EQ(json[2]["reason"], "claiming: LIBUSB_ERROR_BUSY");
+}
+
+TEST(DetectorListTest, ProductTextIsInquiryBytes8To31) {
+    std::vector<std::uint8_t> answer(36, 0);
+    const std::string text = "CORVANTHIS UMSCPT";
+    std::copy(text.begin(), text.end(), answer.begin() + 8);
+    answer[9] = 0x07;
+    EXPECT_EQ(usb::DetectorSurvey::productText(answer), "C?RVANTHIS UMSCPT");
+    EXPECT_EQ(usb::DetectorSurvey::productText(std::span(answer).first(12)), "C?RV");
+    EXPECT_EQ(usb::DetectorSurvey::productText(std::span(answer).first(5)), "");
 }
 
 TEST(CliArgumentsTest, DemoIsSimulatedSoNoPausesAreAllowed) {

@@ -278,13 +278,14 @@ printf '%s\n' "${COMPREPLY[@]}"
 
 def case_completion(p):
     table = [
-        ("detector-updater-cli ", ["check", "countries", "info", "update"]),
+        ("detector-updater-cli ", ["check", "countries", "info", "list", "station", "update"]),
         ("detector-updater-cli up", ["update"]),
         ("detector-updater-cli --la", ["--lang"]),
         ("detector-updater-cli --lang ", ["en", "ru"]),
         ("detector-updater-cli update --ex", ["--exclude-fake", "--exclude-strelka"]),
         ("detector-updater-cli update ", []),
-        ("detector-updater-cli --device ", ["sim:", "usb"]),
+        ("detector-updater-cli --device ", ["sim:", "usb", "usb:"]),
+        ("detector-updater-cli station --jo", ["--jobs"]),
     ]
     for line, expected in table:
         got = complete(p, line)

@@ -33,6 +33,8 @@ struct EmulatedDevice {
     gulong signal = 0;
 
     mutable std::mutex mutex;
+    // The connection holding the claimed interface (one per open() of the node, in any process).
+    UMockdevIoctlClient* owner = nullptr;
     bool driverBound = true;
     int detachCount = 0;
     bool unplugged = false;
@@ -66,6 +68,29 @@ struct EmulatedDevice {
         while (!pending.empty()) {
             finish(pending.front(), -ESHUTDOWN, 0);
             pending.pop_front();
+        }
+    }
+
+    // umockdev does not say when a client goes away, so a claim is given up when its holder is
+    // found disconnected.
+    bool heldByOther(UMockdevIoctlClient* client) {
+        if (owner == nullptr || owner == client) {
+            return false;
+        }
+        if (umockdev_ioctl_client_get_connected(owner) != FALSE) {
+            return true;
+        }
+        g_object_unref(owner);
+        owner = nullptr;
+        return false;
+    }
+
+    void claimFor(UMockdevIoctlClient* client) {
+        if (owner != client) {
+            if (owner != nullptr) {
+                g_object_unref(owner);
+            }
+            owner = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
         }
     }
 
@@ -123,7 +148,13 @@ struct EmulatedDevice {
             return true;
         }
         case USBDEVFS_SETCONFIGURATION:
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
         case USBDEVFS_RELEASEINTERFACE:
+            if (owner == client) {
+                g_object_unref(owner);
+                owner = nullptr;
+            }
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
         case USBDEVFS_GETDRIVER: {
@@ -142,13 +173,20 @@ struct EmulatedDevice {
             return true;
         }
         case USBDEVFS_CLAIMINTERFACE:
-            umockdev_ioctl_client_complete(client, driverBound ? -1 : 0, driverBound ? EBUSY : 0);
-            return true;
-        case USBDEVFS_DISCONNECT_CLAIM:
-            if (options.refuseDetach) {
+            if (driverBound || heldByOther(client)) {
                 umockdev_ioctl_client_complete(client, -1, EBUSY);
                 return true;
             }
+            claimFor(client);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return true;
+        case USBDEVFS_DISCONNECT_CLAIM:
+            // libusb asks to detach any driver but usbfs: another program's claim stays.
+            if (options.refuseDetach || heldByOther(client)) {
+                umockdev_ioctl_client_complete(client, -1, EBUSY);
+                return true;
+            }
+            claimFor(client);
             if (driverBound) {
                 driverBound = false;
                 ++detachCount;
@@ -306,6 +344,9 @@ struct EmulatedDevice {
     }
 
     ~EmulatedDevice() {
+        if (owner != nullptr) {
+            g_object_unref(owner);
+        }
         for (auto* list : {&pending, &done}) {
             for (auto& u : *list) {
                 release(u);
@@ -322,6 +363,9 @@ struct EmulatedDevice {
 namespace {
 
 UMockdevTestbed* testbed(void* p) { return static_cast<UMockdevTestbed*>(p); }
+
+// Bus 1's folder; a device's folder below it is named by its port path.
+constexpr const char* kBusFolder = "/sys/devices/pci0000:00/0000:00:14.0/usb1/";
 
 std::string hex16(std::uint16_t v) {
     char text[8];
@@ -353,6 +397,9 @@ UsbEmulation::~UsbEmulation() {
         g_object_unref(device->handler);
     }
     m_devices.clear();
+    for (auto it = m_hubs.rbegin(); it != m_hubs.rend(); ++it) {
+        umockdev_testbed_remove_device(testbed(m_testbed), it->c_str());
+    }
     g_object_unref(testbed(m_testbed));
     std::error_code ignored;
     std::filesystem::remove_all(m_root, ignored);
@@ -360,6 +407,55 @@ UsbEmulation::~UsbEmulation() {
 
 void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detector,
                         Options options) {
+    plugAt("1-" + std::to_string(devnum), devnum, std::move(detector), options);
+}
+
+void UsbEmulation::addHub(const std::string& path) {
+    const bool root = path == "usb1";
+    std::string sysPath = kBusFolder;
+    if (root) {
+        sysPath.pop_back();
+    } else {
+        sysPath += path;
+    }
+    if (std::find(m_hubs.begin(), m_hubs.end(), sysPath) != m_hubs.end()) {
+        return;
+    }
+    // The root hub 1d6b:0002 is device 1, other hubs (05e3:0608) count from 100; each has a hub
+    // interface with one interrupt endpoint.
+    const int devnum = root ? 1 : 100 + static_cast<int>(m_hubs.size());
+    char node[32];
+    std::snprintf(node, sizeof node, "%03d", devnum);
+    const std::string descriptors = std::string("12010002090001") + "40" +
+                                    (root ? "6B1D02000606" : "E30508060100") +
+                                    "03020101"
+                                    "09021900010100E000"
+                                    "090400000109000000"
+                                    "0705810301000C";
+    const std::string record =
+        "P: " + sysPath.substr(4) + "\nN: bus/usb/001/" + node +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/" + node +
+        "\nE: BUSNUM=001\nE: DEVNUM=" + node +
+        "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +
+        "\\n\nA: bConfigurationValue=1\\n\nA: speed=480\\n\nH: descriptors=" + descriptors + "\n";
+    GError* error = nullptr;
+    if (umockdev_testbed_add_from_string(testbed(m_testbed), record.c_str(), &error) == FALSE) {
+        const std::string why = error != nullptr ? error->message : "?";
+        g_clear_error(&error);
+        throw std::runtime_error("adding hub " + path + ": " + why);
+    }
+    m_hubs.push_back(sysPath);
+}
+
+void UsbEmulation::plugAt(const std::string& port, int devnum,
+                          std::shared_ptr<sim::VirtualDetector> detector, Options options) {
+    if (!port.starts_with("1-")) {
+        throw std::invalid_argument("only bus 1 is emulated: " + port);
+    }
+    addHub("usb1");
+    for (auto dot = port.find('.'); dot != std::string::npos; dot = port.find('.', dot + 1)) {
+        addHub(port.substr(0, dot));
+    }
     auto device = std::make_unique<EmulatedDevice>();
     device->detector = detector;
     device->options = options;
@@ -367,7 +463,7 @@ void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detect
     char node[64];
     std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", devnum);
     device->node = node;
-    device->sysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum);
+    device->sysPath = std::string(kBusFolder) + port;
     device->handler = umockdev_ioctl_base_new();
     device->signal = g_signal_connect(device->handler, "handle-ioctl",
                                       G_CALLBACK(&EmulatedDevice::onIoctl), device.get());
@@ -387,8 +483,7 @@ void UsbEmulation::plug(int devnum, std::shared_ptr<sim::VirtualDetector> detect
                                     "07058102000200"
                                     "07050202000200";
     const std::string record =
-        "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(devnum) +
-        "\nN: bus/usb/001/" + (node + 17) +
+        "P: " + device->sysPath.substr(4) + "\nN: bus/usb/001/" + (node + 17) +
         "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node +
         "\nE: BUSNUM=001\nE: DEVNUM=" + (node + 17) +
         "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -31,10 +32,22 @@ public:
         bool refuseDetach = false;
     };
 
-    // Plugs `detector` in as bus 1 device `devnum` (2..127); its release comes from the detector.
+    // Plugs `detector` in as bus 1 device `devnum` (2..99) on port 1-`devnum`; its release
+    // comes from the detector.
     void plug(int devnum, std::shared_ptr<sim::VirtualDetector> detector, Options options);
     void plug(int devnum, std::shared_ptr<sim::VirtualDetector> detector) {
         plug(devnum, std::move(detector), Options{});
+    }
+    // Plugs it in at a port path on bus 1 ("1-4.2"); the root hub and the hubs above the port
+    // are added first, so libusb reports the same port numbers as on real hardware. Any process
+    // running under the preload with this testbed's UMOCKDEV_DIR sees the devices; a claim
+    // holds the interface for the claiming connection (another gets EBUSY, as from the kernel)
+    // until it releases it or closes the device.
+    void plugAt(const std::string& port, int devnum, std::shared_ptr<sim::VirtualDetector> detector,
+                Options options);
+    void plugAt(const std::string& port, int devnum,
+                std::shared_ptr<sim::VirtualDetector> detector) {
+        plugAt(port, devnum, std::move(detector), Options{});
     }
     // Sends the remove event, fails outstanding and later requests with "no device".
     void unplug(int devnum);
@@ -46,7 +59,10 @@ public:
 private:
     void* m_testbed = nullptr; // UMockdevTestbed*
     std::string m_root;
+    void addHub(const std::string& path);
+
     std::map<int, std::unique_ptr<EmulatedDevice>> m_devices;
+    std::vector<std::string> m_hubs; // sysfs paths, removed last
 };
 
 } // namespace testing_support

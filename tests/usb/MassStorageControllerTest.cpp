@@ -41,6 +41,11 @@ public:
     }
     usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
                                  std::chrono::milliseconds timeout) override {
+        if (stalledStatusReads > 0 && buffer.size() == usb::kMaxTransferLength) {
+            --stalledStatusReads;
+            transfers.push_back({false, {}, buffer.size(), false, {}, usb::UsbErrorKind::Stall});
+            return {0, usb::UsbError{usb::UsbErrorKind::Stall, "stalled by the test"}};
+        }
         auto r = m_device->bulkRead(buffer, timeout);
         transfers.push_back({false,
                              {buffer.begin(), buffer.begin() + r.transferred},
@@ -83,6 +88,8 @@ public:
     }
 
     std::vector<Transfer> transfers;
+    // The next status reads (4096 bytes asked) stall without reaching the device.
+    int stalledStatusReads = 0;
 
 private:
     static std::optional<usb::UsbErrorKind> kind(const usb::TransferResult& r) {
@@ -391,6 +398,22 @@ INSTANTIATE_TEST_SUITE_P(
                      {"W stall", "reset", "clear in", "clear out"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(LinkTest, StatusThatStallsAgainAfterTheClearGetsResetRecovery) {
+    sim::DeviceProfile profile;
+    profile.memory.push_back({0, 0x1100, std::vector<std::uint8_t>(256, 0xB2)});
+    auto stall = sim::Fault::make(K::StallData);
+    stall.address = 0x1000;
+    profile.faults.push_back(stall);
+    connect(profile);
+    wire->stalledStatusReads = 2;
+    std::vector<std::uint8_t> page(256);
+    EXPECT_FALSE(link->ReadFromDevice(0, 0x1000, page, 256, *link));
+    EXPECT_THAT(wire->ops(), testing::ElementsAre("W", "R stall", "clear in", "R stall", "clear in",
+                                                  "R stall", "reset", "clear in", "clear out"));
+    EXPECT_TRUE(link->ReadFromDevice(0, 0x1100, page, 256, *link)) << detector->traceText();
+    EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0xB2));
+}
+
 TEST_F(LinkTest, GoneDeviceEndsRecoveryAtOnce) {
     sim::DeviceProfile profile;
     profile.faults.push_back(sim::Fault::make(K::Unplug));
@@ -433,6 +456,60 @@ TEST(LinkStateTest, NothingIsSentBeforeAConnection) {
 }
 
 // --- discovery ---
+
+// Counts the claims of each device, in the order the inner bus offered them.
+class ClaimCountingBus final : public usb::UsbBus {
+public:
+    explicit ClaimCountingBus(std::shared_ptr<usb::UsbBus> inner)
+        : m_inner(std::move(inner)) {}
+
+    std::vector<std::unique_ptr<usb::UsbDevice>> takeMatched() override {
+        auto devices = m_inner->takeMatched();
+        for (auto& d : devices) {
+            m_counts->push_back(0);
+            d = std::make_unique<Counted>(std::move(d), m_counts, m_counts->size() - 1);
+        }
+        return devices;
+    }
+    void waitForArrival(std::chrono::milliseconds timeout) override {
+        m_inner->waitForArrival(timeout);
+    }
+    void wake() override { m_inner->wake(); }
+    std::vector<int> claimAttempts() const { return *m_counts; }
+
+private:
+    using Counts = std::shared_ptr<std::vector<int>>;
+    class Counted final : public usb::UsbDevice {
+    public:
+        Counted(std::unique_ptr<usb::UsbDevice> inner, Counts counts, std::size_t index)
+            : m_inner(std::move(inner))
+            , m_counts(std::move(counts))
+            , m_index(index) {}
+        usb::DeviceIdentity identity() const override { return m_inner->identity(); }
+        std::string describe() const override { return m_inner->describe(); }
+        usb::UsbStatus open() override { return m_inner->open(); }
+        void close() override { m_inner->close(); }
+        std::uint8_t numberOfConfigurations() override { return m_inner->numberOfConfigurations(); }
+        std::optional<std::uint8_t> configurationValue(std::uint8_t index) override {
+            return m_inner->configurationValue(index);
+        }
+        usb::UsbStatus setConfiguration(std::uint8_t value) override {
+            return m_inner->setConfiguration(value);
+        }
+        std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterface() override {
+            ++(*m_counts)[m_index];
+            return m_inner->openFirstInterface();
+        }
+
+    private:
+        std::unique_ptr<usb::UsbDevice> m_inner;
+        Counts m_counts;
+        std::size_t m_index;
+    };
+
+    std::shared_ptr<usb::UsbBus> m_inner;
+    Counts m_counts = std::make_shared<std::vector<int>>();
+};
 
 class DiscoveryTest : public testing::Test {
 protected:
@@ -495,31 +572,47 @@ TEST_F(DiscoveryTest, DeviceWhoseConfigurationCannotBeSetIsSkipped) {
     EXPECT_NE(usb::lastSkipReason()->find("configuration"), std::string::npos);
 }
 
-TEST_F(DiscoveryTest, TwoMatchingDevicesAreBothProcessedAndTheLastIsKept) {
+// With several matching devices the first that opens is kept and the rest are never touched,
+// so other updater processes can claim them; a busy device is passed over, and no later
+// device can undo an earlier success.
+struct SeveralDevicesCase {
+    const char* name;
+    std::vector<bool> claimable;
+    int kept; // index of the device whose interface is open, -1 for none
+    std::vector<int> claimAttempts;
+};
+
+class SeveralDevicesTest : public DiscoveryTest,
+                           public testing::WithParamInterface<SeveralDevicesCase> {};
+
+TEST_P(SeveralDevicesTest, FirstClaimableIsKeptAndTheOthersLeftAlone) {
+    const auto& c = GetParam();
     auto bus = std::make_shared<sim::VirtualUsbBus>();
-    auto first = device(0x0200);
-    auto second = device(0x0200);
-    bus->plug(first);
-    bus->plug(second);
-    MassStorageController link(bus);
-    link.MassStorageControllerInit();
-    ASSERT_TRUE(link.Check_UsbConnection());
-    EXPECT_TRUE(isOpen(second));
-    EXPECT_EQ(bus->waitCount(), 0U) << "a present device is opened at once";
+    std::vector<std::shared_ptr<sim::VirtualDetector>> devices;
+    for (const bool claimable : c.claimable) {
+        devices.push_back(device(0x0200));
+        if (!claimable) {
+            devices.back()->addFault(sim::Fault::make(sim::FaultKind::RefuseInterface));
+        }
+        bus->plug(devices.back());
+    }
+    auto counted = std::make_shared<ClaimCountingBus>(bus);
+    MassStorageController link(counted);
+    initWithStop(link, bus, 1);
+    EXPECT_EQ(link.Check_UsbConnection(), c.kept >= 0);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(isOpen(devices[i]), static_cast<int>(i) == c.kept) << "device " << i;
+    }
+    EXPECT_EQ(counted->claimAttempts(), c.claimAttempts);
 }
 
-TEST_F(DiscoveryTest, FailingLaterDeviceClearsTheConnectedFlag) {
-    auto bus = std::make_shared<sim::VirtualUsbBus>();
-    auto first = device(0x0200);
-    auto gone = device(0x0200);
-    gone->addFault(sim::Fault::make(sim::FaultKind::RefuseInterface));
-    bus->plug(first);
-    bus->plug(gone);
-    MassStorageController link(bus);
-    initWithStop(link, bus, 1);
-    EXPECT_FALSE(link.Check_UsbConnection());
-    EXPECT_TRUE(isOpen(first)) << "the earlier interface stays open";
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SeveralDevicesTest,
+    testing::Values(SeveralDevicesCase{"TwoFreeFirstKept", {true, true}, 0, {1, 0}},
+                    SeveralDevicesCase{"BusyFirstSkipped", {false, true, true}, 1, {1, 1, 0}},
+                    SeveralDevicesCase{"LaterBusyNeverTouched", {true, false}, 0, {1, 0}},
+                    SeveralDevicesCase{"AllBusy", {false, false}, -1, {1, 1}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DiscoveryTest, StopEndsTheWaitWithoutAConnection) {
     auto bus = std::make_shared<sim::VirtualUsbBus>();

@@ -1,0 +1,119 @@
+#include "usb/DetectorSurvey.hpp"
+
+#include "usb/CommandWrapper.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace usb {
+namespace {
+
+constexpr std::size_t kProductStart = 8;
+constexpr std::size_t kProductEnd = 32;
+
+SurveyState stateOf(const UsbError& error) {
+    switch (error.kind) {
+    case UsbErrorKind::Busy:
+        return SurveyState::Busy;
+    case UsbErrorKind::NotPermitted:
+        return SurveyState::NotPermitted;
+    default:
+        return SurveyState::Unreadable;
+    }
+}
+
+void inquire(UsbTransport& pipes, SurveyedDetector& entry, std::chrono::milliseconds timeout) {
+    // The same command identification sends, so the device sees nothing new.
+    const CommandWrapperBytes wrapper = kInquiryTemplate;
+    std::array<std::uint8_t, 1023> answer{};
+    std::array<std::uint8_t, kStatusWrapperSize> status{};
+    const auto sent = pipes.bulkWrite(wrapper, timeout);
+    if (!sent.ok()) {
+        entry.reason = "INQUIRY: " + sent.error->message;
+        return;
+    }
+    const auto data = pipes.bulkRead(answer, timeout);
+    if (!data.ok()) {
+        entry.reason = "INQUIRY: " + data.error->message;
+        return;
+    }
+    // The status phase keeps the device in step for the next program that opens it.
+    const auto closing = pipes.bulkRead(status, timeout);
+    if (!closing.ok()) {
+        entry.reason = "INQUIRY status: " + closing.error->message;
+    }
+    entry.product = DetectorSurvey::productText(
+        std::span<const std::uint8_t>(answer).first(std::min(data.transferred, answer.size())));
+}
+
+} // namespace
+
+std::vector<SurveyedDetector> DetectorSurvey::survey(UsbBus& bus,
+                                                     std::chrono::milliseconds timeout) {
+    std::vector<SurveyedDetector> found;
+    for (auto& device : bus.takeMatched()) {
+        SurveyedDetector entry;
+        entry.port = device->portPath();
+        entry.name = device->describe();
+        entry.identity = device->identity();
+        const auto look = [&]() -> std::optional<UsbError> {
+            if (auto error = device->open()) {
+                return error;
+            }
+            if (device->numberOfConfigurations() == 0) {
+                return UsbError{UsbErrorKind::Protocol, entry.name + " has no configuration"};
+            }
+            if (const auto value = device->configurationValue(0)) {
+                if (auto error = device->setConfiguration(*value)) {
+                    return error;
+                }
+            }
+            auto opened = device->openFirstInterface();
+            if (auto* error = std::get_if<UsbError>(&opened)) {
+                return *error;
+            }
+            auto pipes = std::get<OpenedInterface>(std::move(opened)).transport;
+            inquire(*pipes, entry, timeout);
+            return std::nullopt;
+        };
+        if (const auto error = look()) {
+            entry.state = stateOf(*error);
+            entry.reason = error->message;
+        }
+        // Dropping the device releases the interface and closes it.
+        device->close();
+        found.push_back(std::move(entry));
+    }
+    std::sort(found.begin(), found.end(),
+              [](const SurveyedDetector& a, const SurveyedDetector& b) { return a.port < b.port; });
+    return found;
+}
+
+const char* DetectorSurvey::stateName(SurveyState state) {
+    switch (state) {
+    case SurveyState::Free:
+        return "free";
+    case SurveyState::Busy:
+        return "busy";
+    case SurveyState::NotPermitted:
+        return "not permitted";
+    case SurveyState::Unreadable:
+        return "unreadable";
+    }
+    return "unreadable";
+}
+
+std::string DetectorSurvey::productText(std::span<const std::uint8_t> answer) {
+    std::string text;
+    for (std::size_t i = kProductStart; i < std::min(answer.size(), kProductEnd); ++i) {
+        const auto c = answer[i];
+        // Padding may be NUL as well as blank.
+        text += c == 0 ? ' ' : c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    return text;
+}
+
+} // namespace usb
