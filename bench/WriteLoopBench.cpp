@@ -9,7 +9,9 @@
 #include "sim/VirtualDetector.hpp"
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include <benchmark/benchmark.h>
 
@@ -38,6 +40,10 @@ void BM_WriteLoopOverhead(benchmark::State& state) {
     constexpr std::uint32_t kPageSize = 1024;
     auto detector = std::make_shared<sim::VirtualDetector>();
     MassStorageController link{std::shared_ptr<usb::UsbTransport>(detector)};
+    // Standard output carries the report (--benchmark_format=json must stay valid JSON).
+    usb::setDiagnosticSink([](std::string_view text) {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    });
     link.MassStorageControllerInit();
     link.Check_UsbConnection();
     MainWindowModel window;

@@ -159,6 +159,10 @@ ViewController::Outcome ViewController::connectFailedUnexpectedly(const std::str
     if (stopping()) {
         return Outcome::Stopped;
     }
+    return showConnectFailure(reason);
+}
+
+ViewController::Outcome ViewController::showConnectFailure(const std::string& reason) {
     // Not left spinning: the user sees the failure and its reason.
     ui([&] {
         m_window.setAnimating(Element::circle_progressbar_connect, false);
@@ -189,9 +193,15 @@ ViewController::Outcome ViewController::runConnectSequence() {
     if (stopping()) {
         return Outcome::Stopped;
     }
+    link.setSkipListener(
+        [this](const std::optional<usb::SkipReason>& reason) { showSkippedDevice(reason); });
     link.MassStorageControllerInit(m_stop.get_token());
     if (stopping()) {
         return Outcome::Stopped;
+    }
+    // Without a USB library no device can ever arrive: waiting would be for ever.
+    if (const auto failure = link.startFailure()) {
+        return showConnectFailure(*failure);
     }
     post(16);
     if (!pause(kDeviceSettleSeconds)) {
@@ -357,6 +367,25 @@ ViewController::Outcome ViewController::runConnectSequence() {
         });
     }
     return flag ? Outcome::Succeeded : Outcome::Failed;
+}
+
+void ViewController::showSkippedDevice(const std::optional<usb::SkipReason>& reason) {
+    const char* key = nullptr;
+    if (reason && reason->kind == usb::SkipKind::NotPermitted) {
+        key = "str_device_not_permitted";
+    } else if (reason && reason->kind == usb::SkipKind::Busy) {
+        key = "str_device_busy";
+    }
+    if (key != nullptr) {
+        m_skipShown = true;
+        const std::string text = L(key);
+        ui([&] { m_window.setInfoLabel(text); });
+    } else if (m_skipShown) {
+        // Another kind of skip, or a device opened: the fix shown no longer applies.
+        m_skipShown = false;
+        const std::string empty = L("str_empty");
+        ui([&] { m_window.setInfoLabel(empty); });
+    }
 }
 
 void ViewController::finishSequence(bool downloadSequence, Outcome outcome) {

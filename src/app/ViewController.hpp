@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -149,6 +150,11 @@ private:
 
     Outcome runConnectSequence();
     Outcome connectFailedUnexpectedly(const std::string& name, const std::string& reason);
+    // "Error" and `reason` in red, the spinner stopped: the connect sequence cannot go on.
+    Outcome showConnectFailure(const std::string& reason);
+    // While searching: names a detector that is there but cannot be opened, and how to fix it;
+    // clears that text once a device opened. Runs on the connect worker.
+    void showSkippedDevice(const std::optional<usb::SkipReason>& reason);
     Outcome runDownloadSequence();
     // One download stage: its upper text and "0 %", then `body`; the stage's error text when it
     // failed, then the stage's pause. False once a stop was requested.
@@ -196,6 +202,8 @@ private:
     std::atomic<Outcome> m_connectOutcome{Outcome::Running};
     std::atomic<Outcome> m_downloadOutcome{Outcome::Running};
     std::atomic<bool> m_writing{false};
+    // The lower text names a skipped device (connect worker only).
+    bool m_skipShown = false;
     // The dialog's delegate; it forwards the answer to this controller while it lives.
     std::shared_ptr<Delegate> m_delegate;
 };

@@ -7,6 +7,7 @@
 #include "app/TracingBus.hpp"
 #include "app/ViewController.hpp"
 #include "cli/CliTexts.hpp"
+#include "cli/FirmwareReadBack.hpp"
 #include "cli/InstantPacer.hpp"
 #include "cli/OptionsSelectionPresenter.hpp"
 #include "cli/QueueDispatcher.hpp"
@@ -29,6 +30,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -49,6 +51,8 @@ namespace {
 
 constexpr double kVersionsReadProgress = 57.0;
 constexpr double kDeviceFoundProgress = 16.0;
+// Bytes read of each version block by info --offline.
+constexpr std::uint32_t kOfflineVersionPage = 256;
 // How long the workers get to return after a stop before the process ends without them.
 constexpr auto kStopGrace = std::chrono::milliseconds(700);
 
@@ -92,6 +96,8 @@ const char* commandName(CliCommand command) {
         return "countries";
     case CliCommand::Update:
         return "update";
+    case CliCommand::Verify:
+        return "verify";
     case CliCommand::List:
         return "list";
     case CliCommand::Station:
@@ -169,7 +175,9 @@ struct CliApplication::Run {
     std::unique_ptr<MassStorageController> makeLink();
     void onChange(const ElementChange& change);
     int connect();
+    int infoOffline();
     int afterConnect();
+    int verify(ConnectedTargetInfo& record);
     int countries();
     int update(ConnectedTargetInfo& record);
     bool confirm(const SelectionDBViewController& dialog);
@@ -316,10 +324,21 @@ void CliApplication::Run::onChange(const ElementChange& change) {
 
 bool CliApplication::Run::confirm(const SelectionDBViewController& dialog) {
     const auto record = controller->connectedTargetInfo();
-    const auto plan = UpdatePlan::fromRecord(*record, dialog.total_selected_db_num());
+    // The plan shows the database that will be written: rebuilt for this choice, as the answer
+    // will rebuild it.
+    std::optional<std::uint32_t> records;
+    if (WebServer_GetDataBase* database = controller->webServer_GetDataBase()) {
+        records = UpdatePlan::rebuiltRecords(*record, *database, dialog.arOptions_Check(),
+                                             options.excludeStrelka, options.excludeFake);
+    }
+    const auto plan = UpdatePlan::fromRecord(*record, records);
     renderer->flush();
-    std::fprintf(out, "%s (%u):\n%s", texts.L("cli_plan").c_str(), dialog.total_selected_db_num(),
-                 plan.text().c_str());
+    if (records) {
+        std::fprintf(out, "%s (%s: %u):\n%s", texts.L("cli_plan").c_str(),
+                     texts.L("cli_records").c_str(), *records, plan.text().c_str());
+    } else {
+        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());
+    }
     std::fprintf(out, "%s", texts.L("cli_plan_confirm").c_str());
     std::fflush(out);
     std::string answer;
@@ -427,7 +446,11 @@ int CliApplication::Run::afterConnect() {
                 result["status"] = "failed";
                 return kFailed;
             }
-            records = dialog.total_selected_db_num();
+            // The count of the image the rebuild makes, not the dialog's announced total.
+            if (WebServer_GetDataBase* database = controller->webServer_GetDataBase()) {
+                records = UpdatePlan::rebuiltRecords(*record, *database, dialog.arOptions_Check(),
+                                                     options.excludeStrelka, options.excludeFake);
+            }
         }
         const auto plan = UpdatePlan::fromRecord(*record, records);
         std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());
@@ -437,6 +460,8 @@ int CliApplication::Run::afterConnect() {
     }
     case CliCommand::Update:
         return update(*record);
+    case CliCommand::Verify:
+        return verify(*record);
     case CliCommand::List:
     case CliCommand::Station:
         break; // run by DetectorList and Station, never through the flow
@@ -556,6 +581,101 @@ int CliApplication::Run::update(ConnectedTargetInfo& record) {
     return kFailed;
 }
 
+int CliApplication::Run::verify(ConnectedTargetInfo& record) {
+    printDevice(record);
+    MassStorageController* link = controller->massStorageController();
+    if (link == nullptr) {
+        fail("the detector's link is gone");
+        result["status"] = "failed";
+        return kFailed;
+    }
+    // The connect worker has ended: this thread may use the link.
+    const auto compared = FirmwareReadBack::compare(
+        record, *link, [this] { return interrupted.load() || stop.stop_requested(); });
+    if (interrupted.load()) {
+        return kInterrupted;
+    }
+    std::fprintf(out, "%s:\n%s", texts.L("cli_verify").c_str(), compared.text().c_str());
+    std::fflush(out);
+    result["verify"] = compared.json();
+    if (!compared.allSame()) {
+        fail(texts.L("cli_verify_differs"));
+        result["status"] = "differs";
+        return kFailed;
+    }
+    result["status"] = "complete";
+    return kComplete;
+}
+
+int CliApplication::Run::infoOffline() {
+    std::stop_source waiting;
+    const std::stop_callback onInterrupt(stop.get_token(), [&waiting] { waiting.request_stop(); });
+    // --wait bounds the wait for the device; the worker-less wait runs on this thread.
+    std::jthread deadline;
+    if (options.waitSeconds) {
+        deadline = std::jthread([&waiting,
+                                 seconds = *options.waitSeconds](const std::stop_token& done) {
+            std::mutex mutex;
+            std::condition_variable_any wake;
+            std::unique_lock lock(mutex);
+            wake.wait_for(lock, done, std::chrono::duration<double>(seconds), [] { return false; });
+            if (!done.stop_requested()) {
+                waiting.request_stop();
+            }
+        });
+    }
+    say(texts.L("str_searching_device"));
+    auto link = makeLink();
+    link->setSkipListener([this](const std::optional<usb::SkipReason>& reason) {
+        if (reason &&
+            (reason->kind == usb::SkipKind::NotPermitted || reason->kind == usb::SkipKind::Busy)) {
+            std::fprintf(stderr, "%s\n",
+                         texts
+                             .L(reason->kind == usb::SkipKind::Busy ? "str_device_busy"
+                                                                    : "str_device_not_permitted")
+                             .c_str());
+        }
+    });
+    link->MassStorageControllerInit(waiting.get_token());
+    if (deadline.joinable()) {
+        deadline.request_stop();
+        deadline.join();
+    }
+    if (interrupted.load()) {
+        return kInterrupted;
+    }
+    if (const auto failure = link->startFailure()) {
+        fail(*failure);
+        result["status"] = "failed";
+        return kFailed;
+    }
+    if (!link->Check_UsbConnection()) {
+        fail(texts.L("cli_no_device"));
+        result["status"] = "no-device";
+        return kNoDevice;
+    }
+    // The settling pause the connect sequence makes before talking to a new device.
+    if (!pacer->pause(5.0)) {
+        return kInterrupted;
+    }
+    ConnectedTargetInfo record;
+    ConnectedTargetInit identification;
+    if (!identification.ConnectedDeviceInit(record, *link)) {
+        fail(record.ErrorMessage());
+        result["status"] = "failed";
+        return kFailed;
+    }
+    // The server would give the page sizes; a version block's text is far shorter than this.
+    record.setInfo_GPS_App_PageSize(kOfflineVersionPage);
+    record.setInfo_RD_App_PageSize(kOfflineVersionPage);
+    identification.getConnectedDeviceCurrentVersion(record, *link);
+    printDevice(record);
+    result["device"] = deviceJson(record);
+    result["status"] = "complete";
+    usb::releaseOpenInterface();
+    return kComplete;
+}
+
 void CliApplication::Run::stopWorkers() {
     if (!controller) {
         return;
@@ -673,6 +793,13 @@ int CliApplication::run() {
     if (const int status = run.prepare(); status != kComplete) {
         return run.finish(status);
     }
+    // The link's set-up diagnostics would land in the middle of the progress output.
+    usb::setDiagnosticSink([log = run.trace](std::string_view text) {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+        if (log) {
+            log->line("usb", text);
+        }
+    });
     if (run.options.command == CliCommand::Countries) {
         return run.finish(run.countries());
     }
@@ -703,6 +830,9 @@ int CliApplication::run() {
     }
     if (run.interrupted.load()) {
         return run.finish(kInterrupted);
+    }
+    if (run.options.command == CliCommand::Info && run.options.offline) {
+        return run.finish(run.infoOffline());
     }
     const int status = run.connect();
     return run.finish(status);

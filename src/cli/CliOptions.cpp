@@ -57,6 +57,9 @@ std::optional<CliCommand> commandNamed(const std::string& name) {
     if (name == "update") {
         return CliCommand::Update;
     }
+    if (name == "verify") {
+        return CliCommand::Verify;
+    }
     if (name == "list") {
         return CliCommand::List;
     }
@@ -167,6 +170,8 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         } else if (arg == "--exclude-fake") {
             options.excludeFake = true;
             selectionGiven = true;
+        } else if (arg == "--offline") {
+            options.offline = true;
         } else if (arg == "--log") {
             if (!value(options.logFile)) {
                 return CliUsageError{"--log needs a file name"};
@@ -231,6 +236,9 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         return CliUsageError{
             "--countries and --exclude-* belong to 'update', 'check' and 'station'"};
     }
+    if (options.offline && options.command != CliCommand::Info) {
+        return CliUsageError{"--offline belongs to 'info'"};
+    }
     if (options.yes && options.command != CliCommand::Update) {
         return CliUsageError{"--yes belongs to 'update'"};
     }
@@ -245,12 +253,16 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
 std::string CliArguments::usage() {
     return R"(usage: detector-updater-cli [OPTIONS] COMMAND
 commands:
-  info        wait for a detector, identify it and print its model and versions
+  info [--offline]
+              wait for a detector, identify it and print its model and versions
+              (--offline: without any request to the update server)
   check       info, then ask the update server and print what an update would write
   countries   print the server's country list with camera, Strelka and Fake counts
               (needs only the server, no detector)
   update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
               write the firmware and the database for the chosen countries
+  verify      check, then read back the RD and GPS images and their verify blocks and
+              say for each whether the detector holds the same; writes nothing
   list        show every attached detector: port, release, INQUIRY text and whether it is
               free, busy (held by another program; never taken from it) or not permitted
   station --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake]
@@ -278,7 +290,7 @@ options:
   --lang ru|en         language of the texts (default from LANG)
   --demo               embedded simulated update server and virtual detector
   --version            print the version and exit
-exit status: 0 complete, 1 failed or declined, 2 usage error, 3 no device, 130 interrupted;
-station: 0 only when every device completed
+exit status: 0 complete (verify: all the same), 1 failed, declined or differs,
+  2 usage error, 3 no device, 130 interrupted; station: 0 only when every device completed
 )";
 }

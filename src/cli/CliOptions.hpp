@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-enum class CliCommand { Info, Check, Countries, Update, List, Station };
+enum class CliCommand { Info, Check, Countries, Update, List, Station, Verify };
 enum class CliLanguage { English, Russian };
 
 struct CliOptions {
@@ -35,6 +35,8 @@ struct CliOptions {
     bool excludeStrelka = false;
     bool excludeFake = false;
     bool yes = false;
+    // info: identify and read the versions without asking the update server.
+    bool offline = false;
     bool help = false;
     bool version = false;
 

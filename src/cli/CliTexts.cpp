@@ -25,6 +25,10 @@ const Entry kEntries[] = {
     {"str_download_success", "Update complete", "Обновление завершено"},
     {"str_finish_coment", "You can unplug the detector now", "Теперь детектор можно отключить"},
     {"str_download_fail", "Update failed", "Обновление не удалось"},
+    {"str_device_not_permitted", "The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger, then plug the detector in again.",
+                                 "Детектор подключён, но у пользователя нет прав на него. Установите правило udev из папки исходников: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger, затем переподключите детектор."},
+    {"str_device_busy", "The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.",
+                        "Детектор подключён, но его занимает другая программа. Закройте её (другой программатор, дисковую утилиту) или отмонтируйте детектор."},
     // The command line's own texts.
     {"cli_device", "Device", "Устройство"},
     {"cli_name", "Model", "Модель"},
@@ -45,6 +49,10 @@ const Entry kEntries[] = {
     {"cli_declined", "Nothing was written.", "Ничего не записано."},
     {"cli_no_device", "No detector within the waiting time.", "Детектор не найден за время ожидания."},
     {"cli_interrupted", "Interrupted.", "Прервано."},
+    {"cli_records", "camera records", "записей камер"},
+    {"cli_verify", "Read back from the detector", "Прочитано из детектора"},
+    {"cli_verify_differs", "The detector does not hold what an update would write.",
+                           "В детекторе не то, что записало бы обновление."},
     {"cli_database_open", "camera database: depends on the countries chosen (use --countries)",
                           "база камер: зависит от выбранных стран (укажите --countries)"},
 };
@@ -75,6 +83,8 @@ const std::vector<const char*>& CliTexts::flowKeys() {
         "str_download_success",
         "str_finish_coment",
         "str_download_fail",
+        "str_device_not_permitted",
+        "str_device_busy",
     };
     return keys;
 }

@@ -1,5 +1,6 @@
 #include "cli/UpdatePlan.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -168,4 +169,33 @@ nlohmann::json UpdatePlan::json() const {
             {"rdVerifyText", rdVerifyText},
             {"gpsVerifyText", gpsVerifyText},
             {"pauseSeconds", pauseSeconds()}};
+}
+
+std::optional<std::uint32_t> UpdatePlan::rebuiltRecords(const ConnectedTargetInfo& record,
+                                                        WebServer_GetDataBase& database,
+                                                        const std::vector<std::string>& checked,
+                                                        bool excludeStrelka, bool excludeFake) {
+    ConnectedTargetInfo scratch;
+    scratch.setCountry_Total_Num(record.Country_Total_Num());
+    scratch.setCountry_Name(record.Country_Name());
+    auto marks = std::make_shared<List>();
+    for (const auto& mark : checked) {
+        marks->emplace_back(mark);
+    }
+    marks->resize(std::max<std::size_t>(marks->size(), record.Country_Total_Num()),
+                  ListEntry{std::string("NO")});
+    scratch.setCountry_Checked(std::move(marks));
+    scratch.setIsExcludeStrelka(excludeStrelka ? 1 : 0);
+    scratch.setIsExcludeFake(excludeFake ? 1 : 0);
+    scratch.setInfo_T_key_number(record.Info_T_key_number());
+    scratch.setInfo_T_Key(record.Info_T_Key());
+    if (!database.reParsingForOriginal(scratch)) {
+        return std::nullopt;
+    }
+    const SharedBytes image = scratch.Download_Firmware_DATABASE();
+    if (!image || image->size() < 4) {
+        return std::nullopt;
+    }
+    return (std::uint32_t{(*image)[0]} << 24U) | (std::uint32_t{(*image)[1]} << 16U) |
+           (std::uint32_t{(*image)[2]} << 8U) | (*image)[3];
 }

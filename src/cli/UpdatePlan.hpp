@@ -1,6 +1,7 @@
 #pragma once
 // What an update would write, computed from the filled record without touching the device.
 
+#include "database/WebServer_GetDataBase.hpp"
 #include "device/ConnectedTargetInfo.hpp"
 
 #include <cstdint>
@@ -39,6 +40,15 @@ public:
     // leaves the database stage's size open.
     static UpdatePlan fromRecord(const ConnectedTargetInfo& record,
                                  std::optional<std::uint32_t> databaseRecords);
+
+    // The number of records the database rebuild will keep for the dialog's check marks and
+    // exclusions: the rebuild itself, run on a scratch record, so the count is that of the image
+    // to be written, not the dialog's total of the counts the server announced. Nothing when
+    // the rebuild would fail. Leaves `record` untouched; the client's rebuilt list is replaced.
+    static std::optional<std::uint32_t> rebuiltRecords(const ConnectedTargetInfo& record,
+                                                       WebServer_GetDataBase& database,
+                                                       const std::vector<std::string>& checked,
+                                                       bool excludeStrelka, bool excludeFake);
 
     [[nodiscard]] const std::vector<PlanStage>& stages() const { return m_stages; }
     // Seconds of fixed pauses the write loop and the stages would take.

@@ -81,6 +81,9 @@ UpdaterSession::~UpdaterSession() {
         m_joiner.join();
     }
     m_run.reset();
+    if (m_started) {
+        usb::setDiagnosticSink({});
+    }
 }
 
 bool UpdaterSession::start(QString& error) {
@@ -96,6 +99,9 @@ bool UpdaterSession::start(QString& error) {
     if (!m_settings.probeOverride.isEmpty()) {
         server::ServerSettings::overrideProbeUrl(m_settings.probeOverride.toStdString());
     }
+    // The link's set-up diagnostics belong in the run's log, not on standard output.
+    usb::setDiagnosticSink([this](std::string_view text) { trace("usb", std::string(text)); });
+    m_started = true;
     m_run = makeRun();
     m_window->setActions([this] { connectPressed(); },
                          [this] { m_run->controller->btn_DownloadStart(); });

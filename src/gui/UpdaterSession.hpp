@@ -125,6 +125,7 @@ private:
     std::thread m_joiner;
     std::shared_ptr<std::atomic<bool>> m_joined;
     bool m_shutDown = false;
+    bool m_started = false;
     int m_runsStarted = 0;
 
     // The run's trace, read by the workers' USB and HTTP hooks.

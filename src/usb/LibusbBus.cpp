@@ -120,16 +120,16 @@ public:
             return detail::translateLibusbError(rc, "reading the configuration of " + describe());
         }
         OpenedInterface opened;
-        std::uint8_t out = 0x02;
-        std::uint8_t in = 0x81;
+        std::uint8_t out = 0;
+        std::uint8_t in = 0;
+        bool haveOut = false;
+        bool haveIn = false;
         int number = -1;
         if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
             const libusb_interface_descriptor& alt = config->interface[0].altsetting[0];
             number = alt.bInterfaceNumber;
             opened.interfaceClass = alt.bInterfaceClass;
             opened.interfaceSubClass = alt.bInterfaceSubClass;
-            bool haveOut = false;
-            bool haveIn = false;
             for (int i = 0; i < alt.bNumEndpoints; ++i) {
                 const libusb_endpoint_descriptor& ep = alt.endpoint[i];
                 const bool isIn = (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0;
@@ -149,6 +149,16 @@ public:
         libusb_free_config_descriptor(config);
         if (number < 0) {
             return UsbError{UsbErrorKind::Protocol, describe() + " has no interface"};
+        }
+        // Guessed endpoint addresses would only fail later, at the first command, with a
+        // misleading transfer error.
+        if (!haveOut || !haveIn) {
+            return UsbError{UsbErrorKind::Protocol, "interface " + std::to_string(number) + " of " +
+                                                        describe() + " has no bulk " +
+                                                        (haveOut  ? "IN"
+                                                         : haveIn ? "OUT"
+                                                                  : "IN or OUT") +
+                                                        " endpoint"};
         }
         // Where the kernel's mass-storage driver holds the interface, take it for this run.
         libusb_set_auto_detach_kernel_driver(m_handle->handle, 1);

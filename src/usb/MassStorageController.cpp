@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <utility>
 
 #include <unistd.h>
 
@@ -33,12 +34,81 @@ std::uint8_t intfNumEndpoints = 0;
 
 std::mutex gSkipMutex;
 std::optional<std::string> gSkipReason;
-// The message of the latest set-up error, for the skip reason.
+// The listener of the link that waits now, and whether it was told a skip since it was set.
+usb::SkipListener gSkipListener;
+bool gSkipTold = false;
+// The latest set-up error, for the skip reason.
 std::string gSetupError;
+usb::UsbErrorKind gSetupErrorKind = usb::UsbErrorKind::Io;
 
-void noteSkip(const usb::UsbDevice& device, const std::string& why) {
-    const std::lock_guard lock(gSkipMutex);
-    gSkipReason = device.describe() + ": " + why;
+std::mutex gDiagnosticMutex;
+std::function<void(std::string_view)> gDiagnosticSink;
+
+void diagnostic(std::string_view text) {
+    std::function<void(std::string_view)> sink;
+    {
+        const std::lock_guard lock(gDiagnosticMutex);
+        sink = gDiagnosticSink;
+    }
+    if (sink) {
+        sink(text);
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+usb::SkipKind skipKindOf(usb::UsbErrorKind kind) {
+    switch (kind) {
+    case usb::UsbErrorKind::NotPermitted:
+        return usb::SkipKind::NotPermitted;
+    case usb::UsbErrorKind::Busy:
+        return usb::SkipKind::Busy;
+    default:
+        return usb::SkipKind::SetupFailed;
+    }
+}
+
+void noteSkip(const usb::UsbDevice& device, usb::SkipKind kind, const std::string& why) {
+    usb::SkipReason reason{kind, device.describe(), why};
+    usb::SkipListener listener;
+    {
+        const std::lock_guard lock(gSkipMutex);
+        gSkipReason = reason.device + ": " + why;
+        listener = gSkipListener;
+        gSkipTold = static_cast<bool>(listener);
+    }
+    if (listener) {
+        listener(reason);
+    }
+}
+
+// A device opened: a skip told before is no longer what is wrong.
+void noteOpened() {
+    usb::SkipListener listener;
+    {
+        const std::lock_guard lock(gSkipMutex);
+        if (!std::exchange(gSkipTold, false)) {
+            return;
+        }
+        listener = gSkipListener;
+    }
+    if (listener) {
+        listener(std::nullopt);
+    }
+}
+
+// Names the first descriptor value that differs from the detector's.
+std::string identityMismatch(const usb::DeviceIdentity& id) {
+    char text[64];
+    if (id.vendor != kVendorId) {
+        std::snprintf(text, sizeof text, "vendor %04x is not %04x", id.vendor, kVendorId);
+    } else if (id.product != kProductId) {
+        std::snprintf(text, sizeof text, "product %04x is not %04x", id.product, kProductId);
+    } else {
+        std::snprintf(text, sizeof text, "release %04x is not %04x", id.release, kReleaseNumber);
+    }
+    return text;
 }
 
 int recordResult(const usb::TransferResult& result) {
@@ -94,6 +164,11 @@ void releaseOpenInterface() {
     gNotifyPort.reset();
 }
 
+void setDiagnosticSink(std::function<void(std::string_view text)> sink) {
+    const std::lock_guard lock(gDiagnosticMutex);
+    gDiagnosticSink = std::move(sink);
+}
+
 } // namespace usb
 
 MassStorageController::MassStorageController() { gUsbConnectStatus = 0; }
@@ -106,6 +181,11 @@ MassStorageController::MassStorageController(std::shared_ptr<usb::UsbBus> bus)
 MassStorageController::MassStorageController(std::shared_ptr<usb::UsbTransport> openInterface)
     : MassStorageController(std::make_shared<usb::SingleTransportBus>(std::move(openInterface))) {}
 
+MassStorageController::MassStorageController(BusFactory makeBus)
+    : m_makeBus(std::move(makeBus)) {
+    gUsbConnectStatus = 0;
+}
+
 MassStorageController::~MassStorageController() = default;
 
 void MassStorageController::MassStorageControllerInit() {
@@ -114,21 +194,39 @@ void MassStorageController::MassStorageControllerInit() {
 
 void MassStorageController::MassStorageControllerInit(std::stop_token stop) {
     if (std::signal(SIGINT, SignalHandler) == SIG_ERR) {
-        std::printf("Could not establish new signal handler");
-        std::fflush(stdout);
+        diagnostic("Could not establish new signal handler");
     }
     std::shared_ptr<usb::UsbBus> bus;
     {
         const std::lock_guard lock(m_mutex);
+        m_startFailure.reset();
         if (!m_bus) {
-            auto created = usb::LibusbBus::create(kVendorId, kProductId);
+            std::variant<std::shared_ptr<usb::UsbBus>, usb::UsbError> created;
+            if (m_makeBus) {
+                created = m_makeBus();
+            } else {
+                auto libusb = usb::LibusbBus::create(kVendorId, kProductId);
+                if (auto* error = std::get_if<usb::UsbError>(&libusb)) {
+                    created = *error;
+                } else {
+                    created = std::shared_ptr<usb::UsbBus>(
+                        std::get<std::shared_ptr<usb::LibusbBus>>(std::move(libusb)));
+                }
+            }
             if (auto* error = std::get_if<usb::UsbError>(&created)) {
-                std::printf("ERR: Couldn't create a master IOKit Port(%08x)\n",
-                            static_cast<unsigned>(usb::resultCode(error->kind)));
-                std::fflush(stdout);
+                char text[64];
+                std::snprintf(text, sizeof text, "ERR: Couldn't create a master IOKit Port(%08x)\n",
+                              static_cast<unsigned>(usb::resultCode(error->kind)));
+                diagnostic(text);
+                // Without a bus no device can ever arrive: the caller must not wait.
+                m_startFailure = "USB cannot be used: " + error->message;
                 return;
             }
-            m_bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
+            m_bus = std::get<std::shared_ptr<usb::UsbBus>>(std::move(created));
+            if (!m_bus) {
+                m_startFailure = "USB cannot be used: no bus";
+                return;
+            }
         }
         bus = m_bus;
     }
@@ -136,9 +234,22 @@ void MassStorageController::MassStorageControllerInit(std::stop_token stop) {
     {
         const std::lock_guard lock(gSkipMutex);
         gSkipReason.reset();
+        gSkipListener = m_skipListener;
+        gSkipTold = false;
     }
     const std::stop_callback wakeOnStop(stop, [bus] { bus->wake(); });
     BulkTestDeviceAdded(nullptr, *bus, [this, &stop] { return stopRequested(stop); });
+    const std::lock_guard lock(gSkipMutex);
+    gSkipListener = nullptr;
+}
+
+std::optional<std::string> MassStorageController::startFailure() const {
+    const std::lock_guard lock(m_mutex);
+    return m_startFailure;
+}
+
+void MassStorageController::setSkipListener(usb::SkipListener listener) {
+    m_skipListener = std::move(listener);
 }
 
 void MassStorageController::requestStop() {
@@ -258,29 +369,28 @@ void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
             const auto id = device->identity();
             if (id.vendor != kVendorId || id.product != kProductId ||
                 id.release != kReleaseNumber) {
-                char text[64];
-                std::snprintf(text, sizeof text, "release %04x is not %04x", id.release,
-                              kReleaseNumber);
-                noteSkip(*device, text);
+                noteSkip(*device, usb::SkipKind::WrongIdentity, identityMismatch(id));
                 continue;
             }
             if (const auto error = device->open()) {
                 kr = usb::resultCode(error->kind);
-                noteSkip(*device, error->message);
+                noteSkip(*device, skipKindOf(error->kind), error->message);
                 continue;
             }
             if (ConfigureAnchorDevice(*device) != 0) {
                 device->close();
-                noteSkip(*device, "its configuration cannot be selected: " + gSetupError);
+                noteSkip(*device, skipKindOf(gSetupErrorKind),
+                         "its configuration cannot be selected: " + gSetupError);
                 continue;
             }
             if (FindInterfaces(*device) != 0) {
                 device->close();
                 gUsbConnectStatus = 0;
-                noteSkip(*device, gSetupError);
+                noteSkip(*device, skipKindOf(gSetupErrorKind), gSetupError);
                 continue;
             }
             gUsbConnectStatus = 1;
+            noteOpened();
             // The claimed interface keeps its own hold on the device.
             device->close();
             // One device per process: the rest are left to other updaters, and no later
@@ -295,6 +405,7 @@ void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
 
 int ConfigureAnchorDevice(usb::UsbDevice& device) {
     gSetupError = "no configuration";
+    gSetupErrorKind = usb::UsbErrorKind::Protocol;
     if (device.numberOfConfigurations() == 0) {
         return -1;
     }
@@ -305,6 +416,7 @@ int ConfigureAnchorDevice(usb::UsbDevice& device) {
     if (const auto error = device.setConfiguration(*value)) {
         kr = usb::resultCode(error->kind);
         gSetupError = error->message;
+        gSetupErrorKind = error->kind;
         return -1;
     }
     return 0;
@@ -315,6 +427,7 @@ int FindInterfaces(usb::UsbDevice& device) {
     if (const auto* error = std::get_if<usb::UsbError>(&opened)) {
         kr = usb::resultCode(error->kind);
         gSetupError = error->message;
+        gSetupErrorKind = error->kind;
         return kr;
     }
     auto& found = std::get<usb::OpenedInterface>(opened);
@@ -322,10 +435,15 @@ int FindInterfaces(usb::UsbDevice& device) {
     intfSubClass = found.interfaceSubClass;
     intfNumEndpoints = static_cast<std::uint8_t>(found.pipeDirections.size());
     // Pipe references count from 1; the listing stops one short of the endpoint count.
+    std::string directions;
     for (int pipeRef = 1; pipeRef < intfNumEndpoints; ++pipeRef) {
-        std::printf("direction %s, ", directionName(found.pipeDirections[pipeRef - 1]));
+        directions += "direction ";
+        directions += directionName(found.pipeDirections[pipeRef - 1]);
+        directions += ", ";
     }
-    std::fflush(stdout);
+    if (!directions.empty()) {
+        diagnostic(directions);
+    }
     intf = std::move(found.transport);
     kr = 0;
     return 0;

@@ -2,6 +2,7 @@
 // The USB link to the detector: waits for it, opens its first interface, reads and writes memory.
 
 #include "usb/CommandWrapper.hpp"
+#include "usb/SkipReason.hpp"
 #include "usb/UsbBus.hpp"
 #include "usb/UsbTransport.hpp"
 
@@ -16,6 +17,8 @@
 #include <span>
 #include <stop_token>
 #include <string>
+#include <string_view>
+#include <variant>
 
 // The link object. The device state lives in the module-level variables below, so a process
 // talks to one device at a time; calls must not overlap (one sequence runs at a time).
@@ -34,6 +37,10 @@ public:
     // Talks to an interface that is already open, e.g. an in-process virtual detector; it is
     // offered as one matching device.
     explicit MassStorageController(std::shared_ptr<usb::UsbTransport> openInterface);
+    // Creates its bus at MassStorageControllerInit with `makeBus`; an error there means USB
+    // cannot be used at all (see startFailure).
+    using BusFactory = std::function<std::variant<std::shared_ptr<usb::UsbBus>, usb::UsbError>()>;
+    explicit MassStorageController(BusFactory makeBus);
 
     MassStorageController(const MassStorageController&) = delete;
     MassStorageController& operator=(const MassStorageController&) = delete;
@@ -49,6 +56,12 @@ public:
     // Ends a waiting MassStorageControllerInit within one polling round. Safe from any thread;
     // stays in effect for later calls.
     void requestStop();
+    // Why the latest MassStorageControllerInit could not wait for a device at all (the USB
+    // library did not start); nothing when it could.
+    [[nodiscard]] std::optional<std::string> startFailure() const;
+    // Told about every device skipped while MassStorageControllerInit waits, and told nothing
+    // once a device opened after a skip. Set before MassStorageControllerInit.
+    void setSkipListener(usb::SkipListener listener);
 
     // Records the connected state; true (and intf_final set) once a device is open.
     bool Check_UsbConnection();
@@ -80,9 +93,12 @@ private:
     bool stopRequested(const std::stop_token& stop) const;
 
     std::shared_ptr<usb::UsbBus> m_bus;
+    BusFactory m_makeBus;
+    std::optional<std::string> m_startFailure;
+    usb::SkipListener m_skipListener;
     std::atomic<bool> m_usbConnectionStatus{false};
     std::atomic<bool> m_stopRequested{false};
-    mutable std::mutex m_mutex; // guards m_intfFinal and m_bus for requestStop()
+    mutable std::mutex m_mutex; // guards m_intfFinal, m_bus and m_startFailure
     std::shared_ptr<usb::UsbTransport> m_intfFinal;
     Timeouts m_timeouts;
     std::array<std::uint8_t, usb::kMaxTransferLength> m_stagingArea{};
@@ -106,13 +122,14 @@ extern usb::CommandWrapperBytes Command_Write;
 // Takes the devices the bus offers and sets them up in turn until one is open
 // (gUsbConnectStatus = 1) or `shouldStop` says so; sleeps on the bus between rounds. The first
 // device that opens is kept and the devices after it are left untouched, so several processes
-// can each hold one detector. `refCon` is ignored.
+// can each hold one detector. `refCon` is ignored. Each skipped device is told to the listener
+// that MassStorageControllerInit installed.
 void BulkTestDeviceAdded(void* refCon, usb::UsbBus& iterator,
                          const std::function<bool()>& shouldStop = {});
 // Selects the first configuration's value. 0 on success, -1 on failure.
 int ConfigureAnchorDevice(usb::UsbDevice& device);
-// Claims the first interface into `intf` and prints its pipe directions. 0 on success, else a
-// negative result code.
+// Claims the first interface into `intf` and writes its pipe directions to the diagnostics
+// sink. 0 on success, else a negative result code.
 int FindInterfaces(usb::UsbDevice& device);
 // The interrupt handler: ends the process at once with status 0. Async-signal-safe.
 [[noreturn]] void SignalHandler(int signal);
@@ -121,11 +138,16 @@ namespace usb {
 
 // Negative result code of an error kind, libusb's numbering.
 std::int32_t resultCode(UsbErrorKind kind);
-// Why the latest device offered to the link was skipped, for messages while waiting; nothing
-// when no device was skipped since the last connection.
+// Why the latest device offered to the link was skipped ("<device>: <reason>"), for messages
+// while waiting; nothing when no device was skipped since the last connection.
 std::optional<std::string> lastSkipReason();
-// Drops the open interface (`intf`) and the bus the link waited on, closing the device once
-// no link holds it (at shutdown, and between tests).
+// Drops the open interface (`intf`) and the module's hold on the bus the link waited on
+// (`gNotifyPort`); the device closes once no link object holds them either (at shutdown, and
+// between tests).
 void releaseOpenInterface();
+// Where the link's set-up diagnostics go ("direction in, ", the signal handler and library
+// messages); an empty sink restores the default, standard output. Front ends whose standard
+// output carries results send them elsewhere. Not for use while a link waits.
+void setDiagnosticSink(std::function<void(std::string_view text)> sink);
 
 } // namespace usb

@@ -37,6 +37,8 @@ inline const TableLocalizer& texts() {
         {"str_download_success", "Done"},
         {"str_finish_coment", "Unplug"},
         {"str_download_fail", "Failed"},
+        {"str_device_not_permitted", "Not permitted: install the udev rule"},
+        {"str_device_busy", "Busy: close the other program"},
     });
     return localizer;
 }

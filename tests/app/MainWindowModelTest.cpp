@@ -140,7 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                     DeviceLabelCase{"NO,R,G,D,complete", false, "R", "G", "D", Colour::White},
                     DeviceLabelCase{"yes,R,G,D,FAIL", false, "R", "G", "D", Colour::Red},
                     // Fields beyond the fifth are ignored.
-                    DeviceLabelCase{"YES,R,G,D,FAIL,more", true, "R", "G", "D", Colour::Red}));
+                    DeviceLabelCase{"YES,R,G,D,FAIL,more", true, "R", "G", "D", Colour::Red},
+                    // A missing or padded state word is the normal colour.
+                    DeviceLabelCase{"NO,R,G,D,", false, "R", "G", "D", Colour::White},
+                    DeviceLabelCase{"NO,R,G,D,COMPLETE ", false, "R", "G", "D", Colour::White}));
 
 TEST(MainWindowModelTest, SetDeviceLabelNoticesFollowTheOperationOrder) {
     LoadedWindow window;
@@ -342,15 +345,6 @@ TEST(MainWindowModelTest, NoticesCarryTheWholeStateAfterTheChange) {
     EXPECT_EQ(last.property, Property::Text);
     EXPECT_EQ(last.state, window.model.state(E::txt_device_rd_version));
     EXPECT_EQ(last.state.textColour, Colour::Red);
-}
-
-TEST(MainWindowModelTest, PanelColourTable) {
-    EXPECT_EQ(MainWindowModel::panelColour("COMPLETE"), Colour::Green);
-    EXPECT_EQ(MainWindowModel::panelColour("FAIL"), Colour::Red);
-    EXPECT_EQ(MainWindowModel::panelColour("DOWNLOADING"), Colour::Yellow);
-    EXPECT_EQ(MainWindowModel::panelColour("NORMAL"), Colour::White);
-    EXPECT_EQ(MainWindowModel::panelColour(""), Colour::White);
-    EXPECT_EQ(MainWindowModel::panelColour("COMPLETE "), Colour::White);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <unordered_map>
 
 #include <gmock/gmock.h>
@@ -157,26 +158,51 @@ std::function<void(SelectionDBViewController&)> choose(std::vector<std::string> 
     };
 }
 
-// The database image for a choice, built by a client of its own from the same server.
-Bytes databaseFor(FlowRig& rig, const std::set<std::string>& countries, bool excludeStrelka,
-                  bool excludeFake) {
-    const auto used = rig.controller->connectedTargetInfo();
-    ConnectedTargetInfo fresh;
-    fresh.setInfo_T_Key(used->Info_T_Key());
-    fresh.setInfo_T_key_number(used->Info_T_key_number());
-    fresh.setConnectedDevice_KewordForWebAcess(used->ConnectedDevice_KewordForWebAcess());
-    fresh.setConnectedDevice_Enable_DATABASE_Firmware(1);
-    WebServer_GetDataBase db(rig.server.access());
-    EXPECT_TRUE(db.getDatabase(fresh)) << fresh.ErrorMessage();
-    auto marks = std::make_shared<List>();
-    for (const auto& name : *fresh.Country_Name()) {
-        marks->emplace_back(std::string(countries.count(name) != 0 ? "YES" : "NO"));
+// Ten-thousandths of a degree as the device takes them: micro-degrees in double precision,
+// truncated, then whole hundreds of them (so 55.1 may land on 550999, as on the device).
+std::int32_t tenThousandths(const std::string& text) {
+    return static_cast<std::int32_t>(std::stod(text) * 1000000.0) / 100;
+}
+
+// The database image for a choice, worked out from the catalog's camera lines without the
+// client: fields read from the text, records packed bit by bit, the count big-endian, then every
+// byte from the fourth on XORed with the device key.
+Bytes databaseFor(FlowRig& rig, const sim::UpdateCatalog& catalog,
+                  const std::set<std::string>& countries, bool excludeStrelka, bool excludeFake) {
+    const auto keyList = rig.controller->connectedTargetInfo()->Info_T_Key();
+    std::vector<std::uint8_t> key;
+    for (const auto& entry : *keyList) {
+        key.push_back(static_cast<std::uint8_t>(std::get<std::uint32_t>(entry)));
     }
-    fresh.setCountry_Checked(marks);
-    fresh.setIsExcludeStrelka(excludeStrelka ? 1 : 0);
-    fresh.setIsExcludeFake(excludeFake ? 1 : 0);
-    EXPECT_TRUE(db.reParsingForOriginal(fresh));
-    return *fresh.Download_Firmware_DATABASE();
+    Bytes image(4, 0);
+    std::uint32_t count = 0;
+    for (const auto& line : catalog.cameras) {
+        std::vector<std::string> f;
+        std::size_t start = 0;
+        for (std::size_t comma; (comma = line.find(',', start)) != std::string::npos;
+             start = comma + 1) {
+            f.push_back(line.substr(start, comma - start));
+        }
+        f.push_back(line.substr(start));
+        const int type = std::stoi(f[0]);
+        if (countries.count(f[6]) == 0 || (excludeStrelka && type == 0) ||
+            (excludeFake && type == 9)) {
+            continue;
+        }
+        const auto bytes =
+            testing_support::recordBitByBit(type, tenThousandths(f[1]), tenThousandths(f[2]),
+                                            std::stoi(f[3]), std::stoi(f[4]) / 10, std::stoi(f[5]));
+        image.insert(image.end(), bytes.bytes.begin(), bytes.bytes.end());
+        ++count;
+    }
+    image[0] = static_cast<std::uint8_t>(count >> 24U);
+    image[1] = static_cast<std::uint8_t>(count >> 16U);
+    image[2] = static_cast<std::uint8_t>(count >> 8U);
+    image[3] = static_cast<std::uint8_t>(count);
+    for (std::size_t p = 4; p < image.size(); ++p) {
+        image[p] ^= key[(p - 4) % key.size()];
+    }
+    return image;
 }
 
 // The record count the catalog gives for a choice, counted from its camera lines.
@@ -261,7 +287,7 @@ TEST(UpdateFlow, DemoCatalogUpdatesTheSignatureDeviceByteForByte) {
 
     const auto record = rig.controller->connectedTargetInfo();
     Expectation x;
-    x.database = databaseFor(rig, chosen, false, true);
+    x.database = databaseFor(rig, catalog, chosen, false, true);
     x.strDate = record->Info_strDate();
     // The versions tools/make-demo-catalog puts into this model's images.
     x.gpsVersion = "1606011300";
@@ -282,7 +308,7 @@ TEST(UpdateFlow, SmallCatalogWritesEveryStageInOrderAndShowsTheNewVersions) {
 
     const auto record = rig.controller->connectedTargetInfo();
     Expectation x;
-    x.database = databaseFor(rig, kSmallChoice, false, true);
+    x.database = databaseFor(rig, catalog, kSmallChoice, false, true);
     x.strDate = record->Info_strDate();
     // Alpha and Charlie without their Fake cameras: 2 + 2 records.
     EXPECT_EQ(countOf(x.database), 4U);
@@ -325,6 +351,54 @@ TEST(UpdateFlow, SmallCatalogWritesEveryStageInOrderAndShowsTheNewVersions) {
     EXPECT_THAT(uppers, ElementsAre("Writing RD", "Writing GPS", "Writing DB", "Done"));
     EXPECT_THAT(rig.ended, ElementsAre(std::pair{false, Outcome::Succeeded},
                                        std::pair{true, Outcome::Succeeded}));
+
+    // Each stage starts with its upper text and "0 %" before its first page.
+    std::vector<std::string> texts;
+    for (const auto& c : rig.changes) {
+        if (c.property == Property::Text &&
+            (c.element == E::txt_Infomation_upper || c.element == E::txt_Infomation)) {
+            texts.push_back((c.element == E::txt_Infomation ? "L:" : "U:") + c.state.text);
+        }
+    }
+    for (const char* stage : {"U:Writing RD", "U:Writing GPS", "U:Writing DB"}) {
+        const auto at = std::find(texts.begin(), texts.end(), stage);
+        ASSERT_NE(at, texts.end()) << stage;
+        ASSERT_NE(at + 1, texts.end()) << stage;
+        EXPECT_EQ(*(at + 1), "L:0 %") << stage;
+    }
+    // While writing, the panel shows the versions being installed, in yellow.
+    std::vector<std::string> panel;
+    for (const auto& c : rig.changes) {
+        if (c.element == E::txt_device_gps_version || c.element == E::txt_device_rd_version) {
+            panel.push_back(describe(c));
+        }
+    }
+    ASSERT_GE(panel.size(), 4U);
+    EXPECT_THAT(std::vector<std::string>(panel.begin(), panel.begin() + 4),
+                ElementsAre("txt_device_gps_version.colour=yellow",
+                            "txt_device_rd_version.colour=yellow",
+                            // The update's GPS text has the block's tag "GX".
+                            "txt_device_gps_version.text=5810GX" + x.strDate + "1200",
+                            "txt_device_rd_version.text=5810RD" + std::string(kRdVersion)));
+}
+
+TEST(UpdateFlow, CurrentGpsVersionIsRewrittenAllTheSame) {
+    const auto catalog = smallCatalog();
+    // The device carries the GPS version the server offers.
+    auto device = profile("signature-5810e.json");
+    const std::string block = std::string(kMarker) + "$:5810GX" + kGpsVersion;
+    device.memory.push_back(sim::MemoryEntry{0, 0x08002F00, {block.begin(), block.end()}});
+    FlowRig rig(catalog, device);
+    connectAndChoose(rig);
+    const auto record = rig.controller->connectedTargetInfo();
+    ASSERT_EQ(record->ConnectedDevice_Version_GPS_Current(), kGpsVersion);
+    ASSERT_EQ(record->ConnectedDevice_Enable_GPS_Firmware(), 0) << "the connect found it current";
+    rig.download();
+    Expectation x;
+    x.database = databaseFor(rig, catalog, kSmallChoice, false, true);
+    x.strDate = record->Info_strDate();
+    expectDeviceHolds(rig, plannedWrites(catalog.models[0], x));
+    EXPECT_EQ(record->ConnectedDevice_Enable_GPS_Firmware(), 1);
 }
 
 TEST(UpdateFlow, StarredDeviceTakesTheGpsImageOnSelectorOne) {
@@ -335,7 +409,7 @@ TEST(UpdateFlow, StarredDeviceTakesTheGpsImageOnSelectorOne) {
     Expectation x;
     x.key = "7810";
     x.gpsSelector = 1;
-    x.database = databaseFor(rig, kSmallChoice, false, true);
+    x.database = databaseFor(rig, catalog, kSmallChoice, false, true);
     x.strDate = rig.controller->connectedTargetInfo()->Info_strDate();
     expectDeviceHolds(rig, plannedWrites(catalog.models[0], x));
     // A starred device has no GPS version read.
@@ -357,7 +431,7 @@ TEST(UpdateFlow, CurrentRdVersionSkipsTheRdStageAndItsBlock) {
     rig.download();
     Expectation x;
     x.rd = false;
-    x.database = databaseFor(rig, kSmallChoice, false, true);
+    x.database = databaseFor(rig, catalog, kSmallChoice, false, true);
     x.strDate = rig.controller->connectedTargetInfo()->Info_strDate();
     expectDeviceHolds(rig, plannedWrites(catalog.models[0], x));
     expectComplete(rig, "5810Gx" + x.strDate + "1200", std::string("5810RD") + kRdVersion);
@@ -428,7 +502,7 @@ TEST_P(DownloadFault, EndsAtTheFailingPageWithTheStagesText) {
     rig.download();
     expectFailed(rig, c.lower);
     Expectation x;
-    x.database = databaseFor(rig, kSmallChoice, false, true);
+    x.database = databaseFor(rig, smallCatalog(), kSmallChoice, false, true);
     x.strDate = rig.controller->connectedTargetInfo()->Info_strDate();
     auto plan = plannedWrites(smallCatalog().models[0], x);
     plan.resize(c.writesBefore + 1);
@@ -552,6 +626,22 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error_Code_501/ NoVersion / GPS image (190 bytes from "
                     "{base}/firmware/5810_SIGNATUREE/gps.bin) holds no version block "}),
     [](const auto& info) { return info.param.name; });
+
+TEST(UpdateFlow, AnUnexpectedFailureWhileWritingEndsInFailWithItsReason) {
+    flow_testing::HookPacer pacer;
+    FlowRig rig(smallCatalog(), profile("signature-5810e.json"), &pacer);
+    connectAndChoose(rig);
+    // The first pause of the writing (after the first RD page) fails unexpectedly.
+    pacer.actAt = pacer.pauses.size() + 1;
+    pacer.action = [] { throw std::runtime_error("pacer broke"); };
+    rig.download();
+    expectFailed(rig, "pacer broke");
+    EXPECT_EQ(rig.state(E::txt_device_gps_version).textColour, Colour::Red);
+    EXPECT_TRUE(rig.state(E::circle_progressbar_download).hidden);
+    EXPECT_EQ(rig.writeCount(), 1U) << "nothing written after the failure";
+    EXPECT_THAT(rig.ended, ElementsAre(std::pair{false, Outcome::Succeeded},
+                                       std::pair{true, Outcome::Failed}));
+}
 
 // The connect sequence goes on after a failed radar version read; the download's first write
 // must meet a device that waits for a wrapper, not one that still holds the late page.

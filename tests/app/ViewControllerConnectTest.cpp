@@ -1,12 +1,15 @@
 #include "app/FlowFixture.hpp"
 #include "sim/VirtualUsbBus.hpp"
+#include "support/RefusingBus.hpp"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
+#include <variant>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,6 +38,24 @@ void expectErrorWindow(const FlowRig& rig, const std::string& lower) {
     EXPECT_TRUE(rig.state(E::circle_progressbar_connect).hidden);
     EXPECT_TRUE(rig.state(E::ImageView_Device).hidden);
     EXPECT_EQ(rig.controller->connectOutcome(), Outcome::Failed);
+}
+
+// Replaces the rig's controller by one whose link comes from `makeLink`.
+void useLink(FlowRig& rig, std::function<std::unique_ptr<MassStorageController>()> makeLink) {
+    rig.controller.reset();
+    rig.controller = std::make_unique<ViewController>(ViewController::Dependencies{
+        .window = rig.window,
+        .dispatcher = rig.dispatcher,
+        .pacer = rig.recordingPacer,
+        .localizer = flow_testing::texts(),
+        .presenter = rig.presenter,
+        .makeLink = std::move(makeLink),
+        .server = rig.server.access(),
+        .onSequenceEnded = {},
+        .log = [&rig](const std::string& line) { rig.logLines.push_back(line); },
+    });
+    // The old controller stopped the shared client on its way out.
+    rig.server.access().client()->resume();
 }
 
 } // namespace
@@ -267,19 +288,8 @@ TEST(ConnectSequence, IdentificationFailureShowsItsCode) {
 
 TEST(ConnectSequence, AnUnexpectedFailureShowsErrorAndStopsTheSpinner) {
     auto rig = signatureRig();
-    rig.controller.reset();
-    rig.controller = std::make_unique<ViewController>(ViewController::Dependencies{
-        .window = rig.window,
-        .dispatcher = rig.dispatcher,
-        .pacer = rig.recordingPacer,
-        .localizer = flow_testing::texts(),
-        .presenter = rig.presenter,
-        .makeLink = []() -> std::unique_ptr<MassStorageController> {
-            throw std::runtime_error("USB bus went away");
-        },
-        .server = rig.server.access(),
-        .onSequenceEnded = {},
-        .log = [&rig](const std::string& line) { rig.logLines.push_back(line); },
+    useLink(rig, []() -> std::unique_ptr<MassStorageController> {
+        throw std::runtime_error("USB bus went away");
     });
     rig.connect();
     EXPECT_THAT(rig.logLines, ElementsAre("EE std::runtime_error , USB bus went away "));
@@ -350,4 +360,94 @@ TEST(ConnectSequence, EveryCallerOfWaitForWorkersWaitsForTheJoin) {
     second.join();
     EXPECT_EQ(endedWhenReturned.load(), 2);
     EXPECT_EQ(rig.controller->connectOutcome(), Outcome::Succeeded);
+}
+
+TEST(ConnectSequence, AUsbLibraryThatCannotStartEndsInError) {
+    auto rig = signatureRig();
+    useLink(rig, [] {
+        return std::make_unique<
+            MassStorageController>(MassStorageController::BusFactory([]() -> std::variant<
+                                                                              std::shared_ptr<
+                                                                                  usb::UsbBus>,
+                                                                              usb::UsbError> {
+            return usb::UsbError{usb::UsbErrorKind::Io, "initialising libusb: LIBUSB_ERROR_OTHER"};
+        }));
+    });
+    usb::setDiagnosticSink([](std::string_view) {});
+    rig.connect();
+    usb::setDiagnosticSink({});
+    expectErrorWindow(rig, "USB cannot be used: initialising libusb: LIBUSB_ERROR_OTHER");
+    EXPECT_FALSE(rig.state(E::circle_progressbar_connect).animating);
+    EXPECT_TRUE(rig.progress().empty());
+    EXPECT_TRUE(rig.recordingPacer.pauses().empty());
+    EXPECT_TRUE(rig.server.sim().requests().empty());
+}
+
+struct RefusalCase {
+    const char* name;
+    usb::UsbErrorKind openError;
+    const char* lowerText;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class ConnectRefusedDevice : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(ConnectRefusedDevice, IsNamedWhileSearchingUntilADeviceOpens) {
+    auto rig = signatureRig();
+    auto rest = std::make_shared<sim::VirtualUsbBus>();
+    useLink(rig, [&] {
+        return std::make_unique<MassStorageController>(
+            std::static_pointer_cast<usb::UsbBus>(std::make_shared<testing_support::OneRefusalBus>(
+                std::make_unique<testing_support::RefusingDevice>(
+                    usb::DeviceIdentity{0x0483, 0x5720, 0x0200}, GetParam().openError),
+                rest)));
+    });
+    std::jthread plugLater([&] {
+        while (rest->waitCount() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        rest->plug(rig.detector);
+    });
+    rig.connect();
+    const auto lower = rig.lowerTexts();
+    ASSERT_EQ(rig.controller->connectOutcome(), Outcome::Succeeded)
+        << testing::PrintToString(lower);
+    ASSERT_GE(lower.size(), 3U);
+    // Searching, the refused device and its fix, cleared once the detector opened.
+    EXPECT_THAT(std::vector<std::string>(lower.begin(), lower.begin() + 3),
+                ElementsAre("(empty)", GetParam().lowerText, "(empty)"));
+    EXPECT_EQ(rig.progress().front(), 16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ConnectSequence, ConnectRefusedDevice,
+    testing::Values(RefusalCase{"NotPermitted", usb::UsbErrorKind::NotPermitted,
+                                "Not permitted: install the udev rule"},
+                    RefusalCase{"Busy", usb::UsbErrorKind::Busy, "Busy: close the other program"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConnectSequence, ADeviceOfAnotherReleaseLeavesTheLowerTextAlone) {
+    auto rig = signatureRig();
+    auto rest = std::make_shared<sim::VirtualUsbBus>();
+    useLink(rig, [&] {
+        return std::make_unique<MassStorageController>(
+            std::static_pointer_cast<usb::UsbBus>(std::make_shared<testing_support::OneRefusalBus>(
+                std::make_unique<testing_support::RefusingDevice>(
+                    usb::DeviceIdentity{0x0483, 0x5720, 0x0100}, std::nullopt),
+                rest)));
+    });
+    std::jthread plugLater([&] {
+        while (rest->waitCount() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        rest->plug(rig.detector);
+    });
+    rig.connect();
+    const auto lower = rig.lowerTexts();
+    ASSERT_EQ(rig.controller->connectOutcome(), Outcome::Succeeded)
+        << testing::PrintToString(lower);
+    // The searching state's empty text is the only one: nothing is named for this device.
+    EXPECT_THAT(lower, ElementsAre("(empty)"));
+    EXPECT_EQ(rig.state(E::txt_Infomation_upper).text, "Click download");
 }

@@ -104,6 +104,17 @@ TEST(WriteLoop, PadsTheLastPageAndReaches100OnIt) {
     EXPECT_THAT(r.pacer.pauses(), ElementsAreArray(std::vector<double>(6, 0.07)));
 }
 
+TEST(WriteLoop, DeviceAddressesWrapAt32BitsWhileOffsetsDoNot) {
+    LoopRig r;
+    const Bytes image = pattern(0x200);
+    // Offsets and percentages run on in 64 bits; the second page's address wraps to 0.
+    ASSERT_TRUE(r.vc->downloadToDevice(r.link, image, 0xFFFFFF00U, 0x100, 0, 0, 0x200));
+    EXPECT_THAT(r.ops(),
+                ElementsAre("W sel=0 addr=0xFFFFFF00 len=256", "R sel=0 addr=0xFFFFFF00 len=256",
+                            "W sel=0 addr=0x00000000 len=256", "R sel=0 addr=0x00000000 len=256"));
+    EXPECT_THAT(r.notices, ElementsAreArray(r.posts({50, 100})));
+}
+
 TEST(WriteLoop, SelectorOnePausesLongerAndTenPagesGiveTensOfPercent) {
     LoopRig r;
     const Bytes image = pattern(10 * 256, 9);

@@ -43,6 +43,9 @@ TEST(CliArgumentsTest, RefusesWhatDoesNotFit) {
              {"--lang", "de", "info"},
              {"--device", "serial", "info"},
              {"info", "check"},
+             {"--offline", "check"},
+             {"verify", "--offline"},
+             {"verify", "--yes"},
              {"--frobnicate", "info"},
              {"--device", "usb:", "info"},
              {"--device", "usb:4.2", "info"},
@@ -66,6 +69,20 @@ TEST(CliArgumentsTest, RefusesWhatDoesNotFit) {
         EXPECT_TRUE(std::holds_alternative<CliUsageError>(parse(args)))
             << (args.empty() ? std::string("(none)") : args.front());
     }
+}
+
+TEST(CliArgumentsTest, OfflineInfoAndVerifyAreCommandsOfTheirOwn) {
+    const auto offline = parse({"info", "--offline"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(offline));
+    EXPECT_EQ(std::get<CliOptions>(offline).command, CliCommand::Info);
+    EXPECT_TRUE(std::get<CliOptions>(offline).offline);
+    const auto verify = parse({"--json", "verify"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(verify));
+    EXPECT_EQ(std::get<CliOptions>(verify).command, CliCommand::Verify);
+    EXPECT_FALSE(std::get<CliOptions>(verify).offline);
+    const std::string usage = CliArguments::usage();
+    EXPECT_NE(usage.find("info [--offline]"), std::string::npos);
+    EXPECT_NE(usage.find("\n  verify "), std::string::npos);
 }
 
 TEST(CliArgumentsTest, PortAndStationOptions) {

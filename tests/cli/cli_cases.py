@@ -255,6 +255,8 @@ def case_declined(c):
     check(done.returncode == 1, "status 1")
     check("Write this to the detector?" in done.stdout, "asked")
     check("RD" in done.stdout and "pages" in done.stdout, "the plan was shown")
+    records, _ = c.camera_count(["Eesti"])
+    check("(camera records: %d):" % records in done.stdout, "the rebuilt database's count")
     check(c.trace_writes(trace) == [], "device untouched")
 
 
@@ -375,7 +377,12 @@ def case_wait_no_device(c):
     busy = c.profile(faults=[{"kind": "refuse-interface"}])
     done = c.run("--device", "sim:" + busy, "--wait", "0.5", "--json", "info")
     check(done.returncode == 3, "status 3")
-    check(c.json_result(done)["status"] == "no-device", "no-device in JSON")
+    result = c.json_result(done)
+    check(result["status"] == "no-device", "no-device in JSON")
+    # The held detector is named with the fix while searching, not searched for in silence.
+    check("another program holds it" in done.stderr, "the busy detector is named")
+    check(result["lowerText"].startswith("The detector is plugged in, but another program"),
+          "the lower text names the busy detector")
 
 
 def case_interrupt_while_waiting(c):
@@ -397,6 +404,53 @@ def case_interrupt_while_waiting(c):
         process.kill()
     process.communicate()
     check(status == 130, "ended with 130 after Ctrl-C (got %r)" % status)
+
+
+def case_info_offline(c):
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace, "--json",
+                 "info", "--offline")
+    check(done.returncode == 0, "status 0")
+    result = c.json_result(done)
+    check(result["device"] == {"name": "5810 SIGNATURE", "keyword": "5810_SIGNATUREE",
+                               "edition": "E", "star": False, "layout": 0,
+                               "gpsVersion": "5810Gx1604150900", "rdVersion": "5810RD1603011000"},
+          "the same device fields as info, versions read from the device")
+    check(c.server.requests().strip() == "", "no request reached the server")
+    with open(trace, encoding="utf-8") as f:
+        check(" http " not in f.read(), "no HTTP request in the trace")
+    check(c.run("--offline", "check", server=False).returncode == 2, "--offline is info's")
+
+
+def case_verify(c):
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace, "--json",
+                 "verify")
+    check(done.returncode == 1, "a detector that was never updated differs: status 1")
+    result = c.json_result(done)
+    check(result["status"] == "differs", "differs in JSON")
+    stages = {s["stage"]: s for s in result["verify"]["stages"]}
+    check(sorted(stages) == ["GPS", "GPS verify block", "RD", "RD verify block"], "four stages")
+    check(stages["RD"]["result"] == "differs" and stages["RD"]["firstDifference"] == RD_START,
+          "RD differs from its first page")
+    check(stages["RD"]["differingPages"] == stages["RD"]["pages"] == (RD_END - RD_START) // 0x400,
+          "every RD page differs")
+    check(stages["GPS"]["selector"] == 0 and stages["GPS"]["pages"] == (GPS_END - GPS_START) // 0x100,
+          "GPS pages and selector")
+    check(result["verify"]["databaseHeader"]["readable"], "the database header was read")
+    check(c.trace_writes(trace) == [], "nothing written")
+    check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
+    check("differs from 0x08003000" in done.stderr, "the text report names the address")
+
+
+def case_clean_output(c):
+    trace = os.path.join(c.work, "trace.txt")
+    done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--trace", trace, "check")
+    check(done.returncode == 0, "check succeeded")
+    check("direction" not in done.stdout, "the pipe directions stay out of the output")
+    check("direction in, " in done.stderr, "they go to standard error")
+    with open(trace, encoding="utf-8") as f:
+        check("direction in, " in f.read(), "and to the trace")
 
 
 def case_demo(c):

@@ -60,19 +60,6 @@ TEST(ConnectedTargetInfo, SetterKeepsTheObjectAndReleasesThePreviousOne) {
     EXPECT_TRUE(watch.expired()) << "the previous object must be released";
 }
 
-TEST(ConnectedTargetInfo, NumbersAndFlagsAreUnsigned32And8Bit) {
-    ConnectedTargetInfo r;
-    r.setInfo_GPS_App_StartAddress(0xFFFFFFFFU);
-    EXPECT_EQ(r.Info_GPS_App_StartAddress(), 0xFFFFFFFFU);
-    r.setIsExcludeStrelka(1);
-    r.setIsExcludeFake(1);
-    r.setIsIncludeStar(1);
-    EXPECT_EQ(r.isExcludeStrelka(), 1);
-    EXPECT_EQ(r.isExcludeFake(), 1);
-    EXPECT_EQ(r.isIncludeStar(), 1);
-    EXPECT_EQ(r.Info_RD_App_StartAddress(), 0U) << "fields are independent";
-}
-
 // A reader running beside a writer always sees one whole value, never a mix of two.
 TEST(ConnectedTargetInfo, ObjectFieldsAreReadWhole) {
     ConnectedTargetInfo r;

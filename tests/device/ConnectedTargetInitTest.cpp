@@ -183,20 +183,56 @@ TEST(Identification, InquiryWithoutTheProductTextGives102) {
     EXPECT_TRUE(b.reads().empty()) << "no name block read after a failed INQUIRY";
 }
 
-TEST(Identification, DeadTestUnitReadyGives101) {
+struct DeadExchange {
+    const char* label;
+    sim::FaultKind kind;
+    sim::Operation operation;
+    sim::Phase phase;
+    const char* code;
+    // The whole exchange, where it is worth spelling out.
+    const char* trace = nullptr;
+};
+
+void PrintTo(const DeadExchange& c, std::ostream* os) { *os << c.label; }
+
+class DeadIdentification : public ::testing::TestWithParam<DeadExchange> {};
+
+TEST_P(DeadIdentification, GivesTheStepsCodeAndGoesNoFurther) {
+    const auto& c = GetParam();
     auto p = withNameBlock("QV,7810    HW1 R1 2016 CIS M $$ZLM");
     sim::Fault dead;
-    dead.kind = sim::FaultKind::StallStatus;
-    dead.operation = sim::Operation::TestUnitReady;
+    dead.kind = c.kind;
+    dead.operation = c.operation;
+    dead.phase = c.phase;
     p.faults.push_back(dead);
     Bench b(std::move(p));
     EXPECT_FALSE(b.init.ConnectedDeviceInit(b.record, b.link));
-    EXPECT_EQ(b.record.ErrorMessage(), "Error_Code_101");
-    // Nothing after a dead TEST UNIT READY but the host taking its status.
-    EXPECT_EQ(b.detector->traceText(),
-              "test-unit-ready none sel=0 addr=0x00000000 len=1024 stalled status, ok\n"
-              "clear-halt ep=0x81 ok\n");
+    EXPECT_EQ(b.record.ErrorMessage(), c.code);
+    bool inquirySent = false;
+    for (const auto& t : b.detector->trace()) {
+        inquirySent = inquirySent || t.operation == sim::Operation::Inquiry;
+    }
+    EXPECT_EQ(inquirySent, c.operation == sim::Operation::Inquiry);
+    EXPECT_TRUE(b.reads().empty()) << "no name block read after a dead exchange";
+    if (c.trace != nullptr) {
+        EXPECT_EQ(b.detector->traceText(), c.trace);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, DeadIdentification,
+    ::testing::Values(DeadExchange{"StalledTestUnitReady", sim::FaultKind::StallStatus,
+                                   sim::Operation::TestUnitReady, sim::Phase::Status,
+                                   "Error_Code_101",
+                                   // Nothing after it but the host taking its status.
+                                   "test-unit-ready none sel=0 addr=0x00000000 len=1024 stalled "
+                                   "status, ok\n"
+                                   "clear-halt ep=0x81 ok\n"},
+                      DeadExchange{"SilentInquiryAnswer", sim::FaultKind::NoAnswer,
+                                   sim::Operation::Inquiry, sim::Phase::Data, "Error_Code_102"},
+                      DeadExchange{"StalledInquiryStatus", sim::FaultKind::StallStatus,
+                                   sim::Operation::Inquiry, sim::Phase::Status, "Error_Code_102"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Identification, ProductTextSearchIsPositionFree) {
     std::vector<std::uint8_t> answer(1024, 0);
@@ -253,6 +289,9 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"SpaceEndsContent", page(kGpsBlock + " 99", 256, 0x00), "1512011200"},
         VersionCase{"LowerCaseTag", page(std::string(kMarker) + "$:4810gx1512011200", 256, 0xFF),
                     "1512011200"},
+        // The content ends at the space: digits after it are not the version.
+        VersionCase{"DigitsAfterTheContentsEnd",
+                    page(std::string(kMarker) + "$:4810GX 1512011200", 256, 0xFF), "UNKNOWN"},
         VersionCase{"AllZero", std::vector<std::uint8_t>(256, 0), "UNKNOWN"},
         VersionCase{"Erased", std::vector<std::uint8_t>(256, 0xFF), "UNKNOWN"},
         VersionCase{"NoMarker",

@@ -278,7 +278,9 @@ printf '%s\n' "${COMPREPLY[@]}"
 
 def case_completion(p):
     table = [
-        ("detector-updater-cli ", ["check", "countries", "info", "list", "station", "update"]),
+        ("detector-updater-cli ", ["check", "countries", "info", "list", "station", "update",
+                                   "verify"]),
+        ("detector-updater-cli info --off", ["--offline"]),
         ("detector-updater-cli up", ["update"]),
         ("detector-updater-cli --la", ["--lang"]),
         ("detector-updater-cli --lang ", ["en", "ru"]),

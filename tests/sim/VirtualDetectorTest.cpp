@@ -319,16 +319,4 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"product":"CORVANTHIS UMSCPT DEVICE","memory":[{"selector":0,"address":-1,"text":"a"}]})",
             "negative"}));
 
-TEST(DeviceProfileTest, ShippedProfilesLoad) {
-    const std::filesystem::path folder = DETECTOR_SOURCE_DIR "/profiles";
-    std::size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().extension() == ".json") {
-            EXPECT_NO_THROW(sim::DeviceProfile::load(entry.path())) << entry.path();
-            ++count;
-        }
-    }
-    EXPECT_GE(count, 1U);
-}
-
 } // namespace

@@ -105,4 +105,49 @@ std::shared_ptr<const DataBase> camera(double type, double lat, double lng, doub
     return r;
 }
 
+// An independent formulation: every field is placed bit by bit at the positions the device
+// expects, then the ten bytes are read out of the two words and the autodoria value.
+Hex recordBitByBit(std::int32_t t, std::int32_t y, std::int32_t x, std::int32_t h, std::int32_t s,
+                   std::int32_t d) {
+    std::array<bool, 32> a{};
+    std::array<bool, 32> b{};
+    auto bit = [](std::int64_t v, int i) { return ((v >> i) & 1) != 0; };
+    for (int i = 0; i < 5; ++i) { // camera type in bits 31..27 (only its low 5 bits survive)
+        a[27 + i] = a[27 + i] || bit(t, i);
+    }
+    for (int i = 0; i < 23; ++i) { // latitude low 23 bits in 27..5, bit 27 shared
+        a[5 + i] = a[5 + i] || bit(y, i);
+    }
+    for (int i = 0; i < 5; ++i) { // longitude bits 21..17 in 4..0
+        a[i] = bit(x, 17 + i);
+    }
+    for (int i = 0; i < 17; ++i) { // longitude bits 16..0 in B 31..15
+        b[15 + i] = bit(x, i);
+    }
+    for (int i = 0; i < 26; ++i) { // direction from bit 6 up, spilling over when 512 or more
+        if (6 + i < 32) {
+            b[6 + i] = b[6 + i] || bit(h, i);
+        }
+    }
+    for (int i = 0; i < 30; ++i) { // speed tens from bit 2 up
+        b[2 + i] = b[2 + i] || bit(s, i);
+    }
+    auto byteOf = [](const std::array<bool, 32>& w, int high) {
+        std::uint8_t v = 0;
+        for (int i = 0; i < 8; ++i) {
+            v = static_cast<std::uint8_t>((v << 1) | (w[high - i] ? 1 : 0));
+        }
+        return v;
+    };
+    auto dByte = [&](int high) {
+        std::uint8_t v = 0;
+        for (int i = 0; i < 8; ++i) {
+            v = static_cast<std::uint8_t>((v << 1) | (bit(d, high - i) ? 1 : 0));
+        }
+        return v;
+    };
+    return Hex{{byteOf(b, 23), byteOf(b, 7), byteOf(a, 31), dByte(15), byteOf(a, 15), byteOf(b, 15),
+                byteOf(b, 31), dByte(7), byteOf(a, 7), byteOf(a, 23)}};
+}
+
 } // namespace testing_support

@@ -28,6 +28,12 @@ Hex hex(const std::string& text);
 Hex hex(const char* text);
 void PrintTo(const Hex& value, std::ostream* os);
 
+// The ten device bytes of a camera record, placed bit by bit at the positions the device
+// expects (independent of the production packing): type t, latitude y and longitude x in
+// ten-thousandths of a degree, direction h, speed tens s, autodoria d.
+Hex recordBitByBit(std::int32_t t, std::int32_t y, std::int32_t x, std::int32_t h, std::int32_t s,
+                   std::int32_t d);
+
 std::string base64Encode(std::span<const std::uint8_t> bytes);
 std::string base64Encode(std::string_view text);
 

@@ -9,7 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -97,6 +100,28 @@ TEST_F(LibusbEmulationTest, DeviceHeldByAnotherProgramIsSkippedWithAReason) {
     EXPECT_FALSE(link->Check_UsbConnection());
     ASSERT_TRUE(usb::lastSkipReason().has_value());
     EXPECT_NE(usb::lastSkipReason()->find("BUSY"), std::string::npos) << *usb::lastSkipReason();
+}
+
+TEST_F(LibusbEmulationTest, InterfaceWithoutBulkEndpointsIsSkippedWithAClearReason) {
+    usb.plug(2, detector(), {.bulkEndpoints = false});
+    link = std::make_unique<MassStorageController>();
+    std::vector<usb::SkipReason> told;
+    std::mutex toldMutex;
+    link->setSkipListener([&](const std::optional<usb::SkipReason>& reason) {
+        const std::lock_guard lock(toldMutex);
+        if (reason) {
+            told.push_back(*reason);
+        }
+    });
+    startInit();
+    EXPECT_FALSE(initReturnsWithin(600ms));
+    link->requestStop();
+    ASSERT_TRUE(initReturnsWithin(2s));
+    EXPECT_FALSE(link->Check_UsbConnection());
+    const std::lock_guard lock(toldMutex);
+    ASSERT_EQ(told.size(), 1U);
+    EXPECT_EQ(told[0].kind, usb::SkipKind::SetupFailed);
+    EXPECT_EQ(told[0].text, "interface 0 of bus 1 device 2 has no bulk IN or OUT endpoint");
 }
 
 class ArrivalTest : public LibusbEmulationTest, public testing::WithParamInterface<bool> {};

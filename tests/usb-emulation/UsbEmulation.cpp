@@ -480,8 +480,11 @@ void UsbEmulation::plugAt(const std::string& port, int devnum,
                                     "01020301"
                                     "09022000010100C032"
                                     "090400000208065000"
-                                    "07058102000200"
-                                    "07050202000200";
+                                    "070581" +
+                                    (options.bulkEndpoints ? "02" : "03") +
+                                    "000200"
+                                    "070502" +
+                                    (options.bulkEndpoints ? "02" : "03") + "000200";
     const std::string record =
         "P: " + device->sysPath.substr(4) + "\nN: bus/usb/001/" + (node + 17) +
         "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node +

@@ -30,6 +30,8 @@ public:
         bool driverBound = true;
         // Detaching the driver fails with EBUSY (another program holds the device).
         bool refuseDetach = false;
+        // The interface's two endpoints are bulk ones; false makes them interrupt endpoints.
+        bool bulkEndpoints = true;
     };
 
     // Plugs `detector` in as bus 1 device `devnum` (2..99) on port 1-`devnum`; its release

@@ -2,12 +2,17 @@
 
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
+#include "support/RefusingBus.hpp"
 #include "support/TestSupport.hpp"
 #include "usb/RecoveryScenarios.hpp"
 
 #include <csignal>
 #include <numeric>
+#include <optional>
+#include <string>
 #include <thread>
+#include <variant>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,6 +20,8 @@
 namespace {
 
 using testing_support::hex;
+using testing_support::OneRefusalBus;
+using testing_support::RefusingDevice;
 
 // Passes every transfer and control request to the virtual detector and records it as it went
 // over the wire.
@@ -637,6 +644,121 @@ TEST_F(DiscoveryTest, FindInterfacesListsPipesUpToTheEndpointCount) {
     EXPECT_EQ(FindInterfaces(*devices[0]), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "direction in, ");
     EXPECT_EQ(ConfigureAnchorDevice(*devices[0]), 0);
+}
+
+struct SkipCase {
+    const char* name;
+    usb::DeviceIdentity identity;
+    std::optional<usb::UsbErrorKind> openError;
+    usb::SkipKind kind;
+    const char* text;
+};
+
+void PrintTo(const SkipCase& c, std::ostream* os) { *os << c.name; }
+
+class SkipReasonTest : public testing::TestWithParam<SkipCase> {
+protected:
+    void TearDown() override { usb::releaseOpenInterface(); }
+};
+
+TEST_P(SkipReasonTest, NamesWhatDidNotMatchAndClearsWhenADeviceOpens) {
+    const auto& c = GetParam();
+    auto rest = std::make_shared<sim::VirtualUsbBus>();
+    auto bus = std::make_shared<OneRefusalBus>(
+        std::make_unique<RefusingDevice>(c.identity, c.openError), rest);
+    MassStorageController link(std::static_pointer_cast<usb::UsbBus>(bus));
+    std::vector<std::string> told;
+    link.setSkipListener([&](const std::optional<usb::SkipReason>& reason) {
+        told.push_back(reason ? std::to_string(static_cast<int>(reason->kind)) + " " +
+                                    reason->device + ": " + reason->text
+                              : "cleared");
+    });
+    std::jthread plugLater([&] {
+        while (rest->waitCount() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        sim::DeviceProfile profile;
+        rest->plug(std::make_shared<sim::VirtualDetector>(profile));
+    });
+    link.MassStorageControllerInit();
+    ASSERT_TRUE(link.Check_UsbConnection());
+    const std::string expected =
+        std::to_string(static_cast<int>(c.kind)) + " stub device: " + c.text;
+    EXPECT_EQ(told, (std::vector<std::string>{expected, "cleared"}));
+    EXPECT_EQ(usb::lastSkipReason(), "stub device: " + std::string(c.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SkipReasonTest,
+                         testing::Values(SkipCase{"Vendor",
+                                                  {0x1234, 0x5720, 0x0200},
+                                                  {},
+                                                  usb::SkipKind::WrongIdentity,
+                                                  "vendor 1234 is not 0483"},
+                                         SkipCase{"Product",
+                                                  {0x0483, 0x5721, 0x0200},
+                                                  {},
+                                                  usb::SkipKind::WrongIdentity,
+                                                  "product 5721 is not 5720"},
+                                         SkipCase{"Release",
+                                                  {0x0483, 0x5720, 0x0100},
+                                                  {},
+                                                  usb::SkipKind::WrongIdentity,
+                                                  "release 0100 is not 0200"},
+                                         SkipCase{"NotPermitted",
+                                                  {0x0483, 0x5720, 0x0200},
+                                                  usb::UsbErrorKind::NotPermitted,
+                                                  usb::SkipKind::NotPermitted,
+                                                  "opening stub device: refused"},
+                                         SkipCase{"Busy",
+                                                  {0x0483, 0x5720, 0x0200},
+                                                  usb::UsbErrorKind::Busy,
+                                                  usb::SkipKind::Busy,
+                                                  "opening stub device: refused"},
+                                         SkipCase{"Interface",
+                                                  {0x0483, 0x5720, 0x0200},
+                                                  {},
+                                                  usb::SkipKind::SetupFailed,
+                                                  "no interface"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LinkStartTest, AUsbLibraryThatCannotStartEndsTheWaitWithAReason) {
+    int created = 0;
+    MassStorageController link(MassStorageController::BusFactory(
+        [&]() -> std::variant<std::shared_ptr<usb::UsbBus>, usb::UsbError> {
+            ++created;
+            return usb::UsbError{usb::UsbErrorKind::Io, "initialising libusb: LIBUSB_ERROR_OTHER"};
+        }));
+    std::string diagnostics;
+    usb::setDiagnosticSink([&](std::string_view text) { diagnostics += text; });
+    link.MassStorageControllerInit();
+    usb::setDiagnosticSink({});
+    EXPECT_EQ(created, 1);
+    EXPECT_FALSE(link.Check_UsbConnection());
+    EXPECT_EQ(link.startFailure(), "USB cannot be used: initialising libusb: LIBUSB_ERROR_OTHER");
+    EXPECT_EQ(diagnostics, "ERR: Couldn't create a master IOKit Port(ffffffff)\n");
+}
+
+TEST(LinkStartTest, ReleaseOpenInterfaceDropsTheInterfaceAndTheBus) {
+    auto bus = std::make_shared<sim::VirtualUsbBus>();
+    sim::DeviceProfile profile;
+    auto detector = std::make_shared<sim::VirtualDetector>(profile);
+    bus->plug(detector);
+    std::weak_ptr<sim::VirtualUsbBus> watched = bus;
+    {
+        MassStorageController link(std::static_pointer_cast<usb::UsbBus>(std::move(bus)));
+        std::string diagnostics;
+        usb::setDiagnosticSink([&](std::string_view text) { diagnostics += text; });
+        link.MassStorageControllerInit();
+        usb::setDiagnosticSink({});
+        ASSERT_TRUE(link.Check_UsbConnection());
+        EXPECT_EQ(diagnostics, "direction in, ") << "the sink, not standard output";
+    }
+    EXPECT_EQ(intf.get(), static_cast<usb::UsbTransport*>(detector.get()));
+    EXPECT_FALSE(watched.expired()) << "the module still holds the bus";
+    usb::releaseOpenInterface();
+    EXPECT_EQ(intf, nullptr);
+    EXPECT_EQ(gNotifyPort, nullptr);
+    EXPECT_TRUE(watched.expired());
 }
 
 TEST(SignalHandlerDeathTest, InterruptEndsTheProcessWithStatusZero) {

@@ -55,6 +55,14 @@
         <source>Update failed</source>
         <translation>Update failed</translation>
     </message>
+    <message id="str_device_not_permitted">
+        <source>The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, then plug the detector in again.</source>
+        <translation>The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, then plug the detector in again.</translation>
+    </message>
+    <message id="str_device_busy">
+        <source>The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.</source>
+        <translation>The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.</translation>
+    </message>
     <message id="gui_window_title">
         <source>Detector Updater</source>
         <translation>Detector Updater</translation>

@@ -55,6 +55,14 @@
         <source>Update failed</source>
         <translation>Ошибка обновления</translation>
     </message>
+    <message id="str_device_not_permitted">
+        <source>The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, then plug the detector in again.</source>
+        <translation>Детектор подключён, но у пользователя нет прав на него. Установите правило udev из папки исходников: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, затем переподключите детектор.</translation>
+    </message>
+    <message id="str_device_busy">
+        <source>The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.</source>
+        <translation>Детектор подключён, но его занимает другая программа. Закройте её (другой программатор, дисковую утилиту) или отмонтируйте детектор.</translation>
+    </message>
     <message id="gui_window_title">
         <source>Detector Updater</source>
         <translation>Обновление детектора</translation>
