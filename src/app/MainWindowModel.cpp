@@ -19,8 +19,23 @@ constexpr std::array<Element, 4> kDevicePanel{
 
 } // namespace
 
-MainWindowModel::MainWindowModel(std::string qvtDbLayoutText) {
-    at(Element::txt_QVT_DB).text = std::move(qvtDbLayoutText);
+MainWindowModel::MainWindowModel(std::string qvtDbLayoutText)
+    : m_layoutText(std::move(qvtDbLayoutText)) {
+    at(Element::txt_QVT_DB).text = m_layoutText;
+}
+
+void MainWindowModel::restoreLayout() {
+    const ElementState layout{};
+    for (const Element element : allElements()) {
+        setAnimating(element, layout.animating);
+        setHidden(element, layout.hidden);
+        setEnabled(element, layout.enabled);
+        setTicked(element, layout.ticked);
+        setText(element, element == Element::txt_QVT_DB ? m_layoutText : layout.text);
+        setTextColour(element, layout.textColour);
+        setValue(element, layout.value);
+    }
+    m_background = Colour::White;
 }
 
 void MainWindowModel::setListener(ChangeListener listener) { m_listener = std::move(listener); }

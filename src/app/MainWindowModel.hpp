@@ -29,6 +29,10 @@ public:
     // still, empty, black text; txt_QVT_DB holds qvtDbLayoutText.
     explicit MainWindowModel(std::string qvtDbLayoutText = {});
 
+    // Every element back as the layout made it (see the constructor), each change told; the
+    // background white again. With viewDidLoad after it, the window is as at start-up.
+    void restoreLayout();
+
     // Replaces the listener; an empty one silences the model.
     void setListener(ChangeListener listener);
 
@@ -68,6 +72,7 @@ private:
     template <typename T>
     void change(Element element, Property property, T ElementState::*member, const T& value);
 
+    std::string m_layoutText;
     std::array<ElementState, kElementCount> m_states{};
     Colour m_background = Colour::White;
     ChangeListener m_listener;

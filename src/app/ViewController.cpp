@@ -18,9 +18,6 @@
 namespace {
 
 constexpr double kDeviceSettleSeconds = 5.0;
-constexpr double kStepSeconds = 1.0;
-constexpr double kSelectorOnePageSeconds = 0.15;
-constexpr double kSelectorZeroPageSeconds = 0.07;
 constexpr std::uint8_t kErased = 0xFF;
 
 std::string typeName(const std::exception& e) {

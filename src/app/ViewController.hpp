@@ -67,6 +67,11 @@ public:
     static constexpr std::uint32_t kMaxPageSize = 4096;
     // Pause between two polls of the device connection; waiting never spins.
     static constexpr double kDevicePollSeconds = 0.2;
+    // The download's fixed schedule: after each stage, and twice per page (after the write and
+    // after the read-back) by memory selector. Front ends derive the time left from it.
+    static constexpr double kStepSeconds = 1.0;
+    static constexpr double kSelectorOnePageSeconds = 0.15;
+    static constexpr double kSelectorZeroPageSeconds = 0.07;
     static constexpr const char* kFinishPath = "/qvt_database/finish/%@m";
 
     explicit ViewController(Dependencies dependencies);

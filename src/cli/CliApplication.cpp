@@ -3,6 +3,8 @@
 #include "app/MainWindowModel.hpp"
 #include "app/SleepingPacer.hpp"
 #include "app/TableLocalizer.hpp"
+#include "app/TraceLog.hpp"
+#include "app/TracingBus.hpp"
 #include "app/ViewController.hpp"
 #include "cli/CliTexts.hpp"
 #include "cli/FirmwareReadBack.hpp"
@@ -11,8 +13,6 @@
 #include "cli/QueueDispatcher.hpp"
 #include "cli/TerminalRenderer.hpp"
 #include "cli/TextWidth.hpp"
-#include "cli/TraceLog.hpp"
-#include "cli/TracingBus.hpp"
 #include "cli/UpdatePlan.hpp"
 #include "database/CountryListAnswer.hpp"
 #include "device/ConnectedTargetInit.hpp"
@@ -301,6 +301,9 @@ std::unique_ptr<MassStorageController> CliApplication::Run::makeLink() {
 
 void CliApplication::Run::onChange(const ElementChange& change) {
     renderer->render(change);
+    if (trace) {
+        trace->line("window", describe(change));
+    }
     if (change.element == Element::progressbar_download && change.property == Property::Value &&
         !connectEnded) {
         if (change.state.value >= kDeviceFoundProgress) {

@@ -29,13 +29,18 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
                                   QStringLiteral("Language of the window: ru or en (default: "
                                                  "the system's)."),
                                   QStringLiteral("LANG"));
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Write the trace of every run (USB transactions, "
+                                                  "HTTP requests, window changes) to FILE instead "
+                                                  "of the log folder."),
+                                   QStringLiteral("FILE"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Show the version and exit."));
     QCommandLineOption shots(QStringLiteral("screenshot-dir"), QString(), QStringLiteral("DIR"));
     shots.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption shotRun(QStringLiteral("screenshot-run"), QString(), QStringLiteral("RUN"));
     shotRun.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, demo, profile, server, probe, lang, shots, shotRun});
+    parser.addOptions({help, version, demo, profile, server, probe, lang, trace, shots, shotRun});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -56,6 +61,7 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
     options.server = parser.value(server);
     options.probeUrl = parser.value(probe);
     options.language = parser.value(lang);
+    options.traceFile = parser.value(trace);
     options.screenshotDir = parser.value(shots);
     if (parser.isSet(shotRun)) {
         options.screenshotRun = parser.value(shotRun);

@@ -12,6 +12,8 @@ struct AppOptions {
     QString profile;
     QString server;
     QString probeUrl;
+    // --trace FILE: the runs' trace into FILE instead of the log folder.
+    QString traceFile;
     // "ru", "en" or empty for the system locale.
     QString language;
     // Hidden: walk the window through its states and save PNGs into this folder.

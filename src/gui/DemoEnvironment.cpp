@@ -67,18 +67,26 @@ QString DemoEnvironment::profilePath(const QString& profile) {
     return {};
 }
 
-bool DemoEnvironment::start(const QString& profile, bool startServer, QString& error) {
+std::shared_ptr<sim::VirtualDetector> DemoEnvironment::load(const QString& profile,
+                                                            QString& error) {
     const QString path =
         profilePath(profile.isEmpty() ? QString::fromLatin1(kDemoProfile) : profile);
     if (path.isEmpty()) {
         error = QStringLiteral("device profile '%1' not found").arg(profile);
-        return false;
+        return nullptr;
     }
     try {
-        m_detector = std::make_shared<sim::VirtualDetector>(
+        return std::make_shared<sim::VirtualDetector>(
             sim::DeviceProfile::load(QFile::encodeName(path).toStdString()));
     } catch (const std::exception& e) {
         error = QStringLiteral("device profile %1: %2").arg(path, QString::fromUtf8(e.what()));
+        return nullptr;
+    }
+}
+
+bool DemoEnvironment::start(const QString& profile, bool startServer, QString& error) {
+    m_detector = load(profile, error);
+    if (!m_detector) {
         return false;
     }
     if (!startServer) {
@@ -107,14 +115,41 @@ bool DemoEnvironment::start(const QString& profile, bool startServer, QString& e
     return true;
 }
 
-std::unique_ptr<MassStorageController> DemoEnvironment::makeLink() const {
-    return std::make_unique<MassStorageController>(m_bus);
+std::shared_ptr<usb::UsbBus> DemoEnvironment::makeBus() {
+    const std::lock_guard lock(m_mutex);
+    m_bus = std::make_shared<sim::VirtualUsbBus>();
+    if (m_plugged) {
+        m_bus->plug(m_detector);
+    }
+    return m_bus;
 }
 
 void DemoEnvironment::plugIn() {
+    const std::lock_guard lock(m_mutex);
     if (m_plugged || !m_detector) {
         return;
     }
     m_plugged = true;
     m_bus->plug(m_detector);
+}
+
+void DemoEnvironment::unplug() {
+    const std::lock_guard lock(m_mutex);
+    m_plugged = false;
+}
+
+bool DemoEnvironment::pluggedIn() const {
+    const std::lock_guard lock(m_mutex);
+    return m_plugged;
+}
+
+bool DemoEnvironment::replaceDetector(const QString& profile, QString& error) {
+    auto replacement = load(profile, error);
+    if (!replacement) {
+        return false;
+    }
+    const std::lock_guard lock(m_mutex);
+    m_plugged = false;
+    m_detector = std::move(replacement);
+    return true;
 }

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <memory>
+#include <mutex>
 
 class DemoEnvironment {
 public:
@@ -22,13 +23,19 @@ public:
     // points the server settings at it. False with error set when something is missing.
     bool start(const QString& profile, bool startServer, QString& error);
 
-    // A link that waits on the virtual bus until plugIn() (the controller's makeLink).
-    [[nodiscard]] std::unique_ptr<MassStorageController> makeLink() const;
-    // Plugs the detector in; later calls do nothing.
+    // A virtual bus of its own for each link, as a real one re-enumerates: a detector still
+    // plugged in is offered on it at once, otherwise it arrives with plugIn(). Any thread.
+    [[nodiscard]] std::shared_ptr<usb::UsbBus> makeBus();
+    // Plugs the detector in; later calls do nothing until unplug().
     void plugIn();
-    [[nodiscard]] bool pluggedIn() const { return m_plugged; }
+    void unplug();
+    [[nodiscard]] bool pluggedIn() const;
+    // Unplugs the detector and loads another profile in its place (a path or a shipped
+    // profile's file name); it arrives with plugIn(). False with error set when it cannot.
+    bool replaceDetector(const QString& profile, QString& error);
 
-    [[nodiscard]] const std::shared_ptr<sim::VirtualDetector>& detector() const {
+    [[nodiscard]] std::shared_ptr<sim::VirtualDetector> detector() const {
+        const std::lock_guard lock(m_mutex);
         return m_detector;
     }
     [[nodiscard]] sim::UpdateServerSim* server() const { return m_server.get(); }
@@ -40,6 +47,9 @@ public:
     static QString profilePath(const QString& profile);
 
 private:
+    static std::shared_ptr<sim::VirtualDetector> load(const QString& profile, QString& error);
+
+    mutable std::mutex m_mutex; // the link's worker and the UI thread both plug
     std::shared_ptr<sim::VirtualUsbBus> m_bus = std::make_shared<sim::VirtualUsbBus>();
     std::shared_ptr<sim::VirtualDetector> m_detector;
     std::unique_ptr<sim::UpdateServerSim> m_server;

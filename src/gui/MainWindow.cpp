@@ -53,6 +53,9 @@ MainWindow::MainWindow(MainWindowModel& model, QWidget* parent)
     renderAll();
     m_model.setListener([this](const ElementChange& change) {
         apply(change);
+        if (m_changeLog) {
+            m_changeLog(change);
+        }
         if (m_observer) {
             m_observer(change);
         }
@@ -90,13 +93,35 @@ void MainWindow::build() {
     m_btn_connect = new QPushButton(qtTrId("gui_btn_connect"), m_central);
     //% "Download"
     m_btn_download = new QPushButton(qtTrId("gui_btn_download"), m_central);
-    for (QPushButton* button : {m_btn_connect, m_btn_download}) {
+    //% "Update another detector"
+    m_btn_start_over = new QPushButton(qtTrId("gui_btn_start_over"), m_central);
+    m_btn_start_over->setObjectName(QStringLiteral("btn_start_over"));
+    //% "Show log"
+    m_btn_show_log = new QPushButton(qtTrId("gui_btn_show_log"), m_central);
+    m_btn_show_log->setObjectName(QStringLiteral("btn_show_log"));
+    m_txt_time_left = makeText(m_central, 12, false, Qt::AlignCenter);
+    m_txt_time_left->setObjectName(QStringLiteral("txt_time_left"));
+    QPalette dim = m_txt_time_left->palette();
+    dim.setColor(QPalette::WindowText, QColor(200, 200, 200));
+    m_txt_time_left->setPalette(dim);
+    for (QPushButton* button : {m_btn_connect, m_btn_download, m_btn_start_over, m_btn_show_log}) {
         button->setMinimumSize(150, 40);
         QFont font = button->font();
         font.setPixelSize(15);
         font.setBold(true);
         button->setFont(font);
+        // Enter presses the focused button, as Space does.
+        button->setAutoDefault(true);
+        button->setFocusPolicy(Qt::StrongFocus);
     }
+    m_btn_start_over->setMinimumWidth(240);
+    // Their row and line keep their height, so the window does not jump; "Show log" gives
+    // its place up, so a lone "Update another detector" sits in the middle.
+    keepPlace(m_btn_start_over);
+    keepPlace(m_txt_time_left);
+    m_btn_start_over->hide();
+    m_btn_show_log->hide();
+    m_txt_time_left->hide();
 
     m_widgets[indexOf(Element::imageView_logo_download)] = logo;
     m_widgets[indexOf(Element::btn_connect)] = m_btn_connect;
@@ -155,6 +180,13 @@ void MainWindow::build() {
     buttons->addWidget(m_btn_download);
     buttons->addStretch(1);
 
+    auto* runEnd = new QHBoxLayout;
+    runEnd->addStretch(1);
+    runEnd->addWidget(m_btn_start_over);
+    runEnd->addSpacing(24);
+    runEnd->addWidget(m_btn_show_log);
+    runEnd->addStretch(1);
+
     auto* column = new QVBoxLayout(m_central);
     column->setContentsMargins(28, 20, 28, 20);
     column->setSpacing(12);
@@ -163,12 +195,17 @@ void MainWindow::build() {
     column->addWidget(upper);
     column->addWidget(lower);
     column->addLayout(progress);
-    column->addSpacing(6);
+    column->addWidget(m_txt_time_left);
     column->addLayout(buttons);
+    column->addLayout(runEnd);
 
     m_progressbar_download->setRange(static_cast<int>(MainWindowModel::kProgressMinimum),
                                      static_cast<int>(MainWindowModel::kProgressMaximum));
-    resize(680, 470);
+    resize(680, 560);
+    setTabOrder(m_btn_connect, m_btn_download);
+    setTabOrder(m_btn_download, m_btn_start_over);
+    setTabOrder(m_btn_start_over, m_btn_show_log);
+    nameForScreenReaders();
 
     connect(m_btn_connect, &QPushButton::clicked, this, [this] {
         if (m_onConnect) {
@@ -180,6 +217,16 @@ void MainWindow::build() {
             m_onDownload();
         }
     });
+    connect(m_btn_start_over, &QPushButton::clicked, this, [this] {
+        if (m_onStartOver) {
+            m_onStartOver();
+        }
+    });
+    connect(m_btn_show_log, &QPushButton::clicked, this, [this] {
+        if (m_onShowLog) {
+            m_onShowLog();
+        }
+    });
     // No step reads the option, but a click must not let the box drift from the model.
     connect(m_checkbox_gui_audio, &QCheckBox::toggled, this,
             [this](bool on) { m_model.setTicked(Element::checkbox_gui_audio, on); });
@@ -189,6 +236,54 @@ void MainWindow::setActions(std::function<void()> onConnect, std::function<void(
     m_onConnect = std::move(onConnect);
     m_onDownload = std::move(onDownload);
 }
+
+void MainWindow::nameForScreenReaders() {
+    //% "Connect to the detector"
+    m_btn_connect->setAccessibleName(qtTrId("gui_a11y_connect"));
+    //% "Choose countries and write the update"
+    m_btn_download->setAccessibleName(qtTrId("gui_a11y_download"));
+    m_btn_start_over->setAccessibleName(m_btn_start_over->text());
+    //% "Open the folder of this run's log"
+    m_btn_show_log->setAccessibleName(qtTrId("gui_a11y_show_log"));
+    //% "Status"
+    label(Element::txt_Infomation_upper)->setAccessibleName(qtTrId("gui_a11y_status"));
+    //% "Details"
+    label(Element::txt_Infomation)->setAccessibleName(qtTrId("gui_a11y_details"));
+    //% "Detector"
+    label(Element::txt_device_name)->setAccessibleName(qtTrId("gui_a11y_device_name"));
+    //% "GPS version"
+    label(Element::txt_device_gps_version)->setAccessibleName(qtTrId("gui_a11y_gps_version"));
+    //% "Radar version"
+    label(Element::txt_device_rd_version)->setAccessibleName(qtTrId("gui_a11y_rd_version"));
+    //% "Progress"
+    m_progressbar_download->setAccessibleName(qtTrId("gui_a11y_progress"));
+    //% "Time left"
+    m_txt_time_left->setAccessibleName(qtTrId("gui_a11y_time_left"));
+}
+
+void MainWindow::setChangeLog(std::function<void(const ElementChange&)> log) {
+    m_changeLog = std::move(log);
+}
+
+void MainWindow::setRunActions(std::function<void()> onStartOver, std::function<void()> onShowLog) {
+    m_onStartOver = std::move(onStartOver);
+    m_onShowLog = std::move(onShowLog);
+}
+
+void MainWindow::offerRunEnd(bool offered, bool showLog) {
+    m_btn_start_over->setVisible(offered);
+    m_btn_show_log->setVisible(offered && showLog);
+    if (offered) {
+        m_btn_start_over->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void MainWindow::setTimeLeft(const QString& text) {
+    m_txt_time_left->setText(text);
+    m_txt_time_left->setVisible(!text.isEmpty());
+}
+
+void MainWindow::focusConnect() { m_btn_connect->setFocus(Qt::OtherFocusReason); }
 
 void MainWindow::setCloseGuard(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
 

@@ -29,6 +29,8 @@ QString QtLocalizer::systemLanguage() {
 QString QtLocalizer::installCatalogues(const QString& language) {
     const QString chosen = language.isEmpty() ? systemLanguage() : language;
     auto* app = QCoreApplication::instance();
+    // Numbers in the window (the dialog's total line) follow the window's language.
+    QLocale::setDefault(QLocale(chosen));
 
     // Translators installed later are searched first: English stays underneath as the fallback.
     auto* english = new QTranslator(app);

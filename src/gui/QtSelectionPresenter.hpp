@@ -1,10 +1,12 @@
 #pragma once
 // Presents the country selection dialog as a modal window over the main window.
 
+#include "app/LastChoice.hpp"
 #include "app/SelectionPresenter.hpp"
 
 #include <QPointer>
 #include <functional>
+#include <optional>
 
 class QWidget;
 class SelectionDialog;
@@ -14,6 +16,8 @@ public:
     explicit QtSelectionPresenter(QWidget* mainWindow = nullptr);
 
     void setMainWindow(QWidget* mainWindow) { m_mainWindow = mainWindow; }
+    // Asked for the stored choice each time a dialog is made ("Last choice").
+    void setLastChoiceSource(std::function<std::optional<LastChoice>()> source);
     // Told each time a dialog has been shown (screenshots, tests).
     void setShownListener(std::function<void(SelectionDialog*)> listener);
 
@@ -28,4 +32,5 @@ private:
     QPointer<QWidget> m_mainWindow;
     QPointer<SelectionDialog> m_current;
     std::function<void(SelectionDialog*)> m_shown;
+    std::function<std::optional<LastChoice>()> m_lastChoice;
 };

@@ -5,19 +5,21 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
 #include <utility>
 
 namespace {
 
-constexpr int kTitleBar = 28;
+constexpr int kSettleMs = 250;
 // Inside the demo's GPS image (selector 0): a bad read-back there fails the GPS stage.
 constexpr std::uint32_t kFaultAddress = 0x0800C010;
 // Rows the tour ticks in the dialog: a few countries, well inside the record limit.
 constexpr int kRowsToChoose = 4;
+// The detector plugged in after "Update another detector".
+constexpr const char* kSecondProfile = "combo-3810.json";
 
 } // namespace
 
@@ -28,26 +30,26 @@ ScreenshotTour::ScreenshotTour(UpdaterSession& session, QString folder, QString 
     , m_prefix(std::move(prefix))
     , m_failRun(failRun) {}
 
-QImage ScreenshotTour::framed(QWidget& window) {
-    const QPixmap contents = window.grab();
-    QImage image(contents.width(), contents.height() + kTitleBar, QImage::Format_RGB32);
-    image.fill(QColor(48, 48, 52));
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    for (int i = 0; i < 3; ++i) {
-        static const QColor kLights[] = {{255, 95, 86}, {255, 189, 46}, {39, 201, 63}};
-        p.setBrush(kLights[i]);
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QPointF(16 + i * 20, kTitleBar / 2.0), 6, 6);
+QImage ScreenshotTour::onScreen(const QList<QWidget*>& windows) {
+    QRect area;
+    for (QWidget* window : windows) {
+        area |= window->frameGeometry();
     }
-    QFont font = window.font();
-    font.setPixelSize(13);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(QColor(230, 230, 230));
-    p.drawText(QRect(0, 0, image.width(), kTitleBar), Qt::AlignCenter, window.windowTitle());
-    p.drawPixmap(0, kTitleBar, contents);
+    QScreen* screen = windows.first()->screen();
+    QImage image;
+    if (screen != nullptr) {
+        image = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+    }
+    if (image.isNull()) {
+        image = windows.first()->grab().toImage();
+    }
     return image;
+}
+
+void ScreenshotTour::settle(int milliseconds) {
+    QEventLoop wait;
+    QTimer::singleShot(milliseconds, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void ScreenshotTour::save(const QString& state, const QImage& image) {
@@ -59,7 +61,10 @@ void ScreenshotTour::save(const QString& state, const QImage& image) {
     m_written << path;
 }
 
-void ScreenshotTour::saveWindow(const QString& state) { save(state, framed(m_session.window())); }
+void ScreenshotTour::saveWindow(const QString& state) {
+    settle(kSettleMs);
+    save(state, onScreen({&m_session.window()}));
+}
 
 void ScreenshotTour::onDialogShown() {
     SelectionDialog* dialog = m_session.presenter().current();
@@ -71,17 +76,32 @@ void ScreenshotTour::onDialogShown() {
         emit dialog->tty()->cellClicked(row, 0);
     }
     if (!m_failRun) {
-        // The dialog over the dimmed main window, as a window manager would show it.
-        QImage image = framed(m_session.window());
-        const QImage over = framed(*dialog);
-        QPainter p(&image);
-        p.fillRect(image.rect(), QColor(0, 0, 0, 120));
-        p.drawImage((image.width() - over.width()) / 2,
-                    std::max(0, (image.height() - over.height()) / 2), over);
-        p.end();
-        save(QStringLiteral("04-selection"), image);
+        settle(kSettleMs);
+        save(QStringLiteral("04-selection"), onScreen({&m_session.window(), dialog}));
+        // One country more than the limit allows: the total line says why it stays "NO".
+        for (int row = rows; row < dialog->tty()->rowCount(); ++row) {
+            emit dialog->tty()->cellClicked(row, 0);
+            if (dialog->tty()->item(row, SelectionDialog::kCheckColumn)->text() !=
+                QLatin1String("YES")) {
+                dialog->tty()->scrollToItem(dialog->tty()->item(row, 0));
+                settle(kSettleMs);
+                save(QStringLiteral("08-dialog-total"), onScreen({dialog}));
+                break;
+            }
+        }
     }
     dialog->btn_Select()->click();
+}
+
+void ScreenshotTour::startAnotherRun() {
+    m_secondRun = true;
+    m_session.window().btn_start_over()->click();
+    QString error;
+    if (!m_session.demo()->replaceDetector(QString::fromLatin1(kSecondProfile), error)) {
+        m_error = error;
+    }
+    m_session.window().btn_connect()->click();
+    m_session.demo()->plugIn();
 }
 
 bool ScreenshotTour::run(QString& error) {
@@ -109,6 +129,15 @@ bool ScreenshotTour::run(QString& error) {
         QTimer::singleShot(100, &m_session.window(), [this] { onDialogShown(); });
     });
     s.setSequenceListener([this, finish](bool download, ViewController::Outcome outcome) {
+        if (!download && m_secondRun) {
+            if (outcome == ViewController::Outcome::Succeeded) {
+                saveWindow(QStringLiteral("09-another-detector"));
+                finish({});
+            } else {
+                finish(QStringLiteral("the second detector did not connect"));
+            }
+            return;
+        }
         if (!download) {
             if (outcome != ViewController::Outcome::Succeeded) {
                 finish(QStringLiteral("the connect sequence did not succeed: %1")
@@ -134,7 +163,11 @@ bool ScreenshotTour::run(QString& error) {
         }
         if (outcome == ViewController::Outcome::Succeeded) {
             saveWindow(QStringLiteral("06-complete"));
-            finish(m_downloadingSaved ? QString() : QStringLiteral("no downloading state seen"));
+            if (!m_downloadingSaved) {
+                finish(QStringLiteral("no downloading state seen"));
+                return;
+            }
+            QTimer::singleShot(0, &m_session.window(), [this] { startAnotherRun(); });
         } else {
             finish(QStringLiteral("the download did not succeed"));
         }

@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <array>
 #include <cstddef>
@@ -19,6 +22,12 @@ QString fromStd(const std::string& text) { return QString::fromStdString(text); 
 QString columnId(std::string_view id) {
     return QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size()));
 }
+
+constexpr int kNoticeMs = 4000;
+
+QString number(std::uint32_t value) { return QLocale().toString(static_cast<qulonglong>(value)); }
+
+QString limitText() { return number(SelectionDBViewController::kSelectionLimit); }
 
 } // namespace
 
@@ -58,7 +67,13 @@ void SelectionDialog::build() {
                                       qtTrId("gui_dialog_count_column")});
     m_tty->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tty->setSelectionMode(QAbstractItemView::NoSelection);
-    m_tty->setFocusPolicy(Qt::NoFocus);
+    // Reachable from the keyboard: Space toggles the current row (see eventFilter).
+    m_tty->setFocusPolicy(Qt::StrongFocus);
+    m_tty->installEventFilter(this);
+    //% "Countries"
+    m_tty->setAccessibleName(qtTrId("gui_a11y_country_table"));
+    //% "Click a country, or press Space on it, to choose it or take it out."
+    m_tty->setAccessibleDescription(qtTrId("gui_a11y_country_table_help"));
     m_tty->verticalHeader()->hide();
     m_tty->horizontalHeader()->setSectionResizeMode(kCityColumn, QHeaderView::Stretch);
     m_tty->horizontalHeader()->setSectionResizeMode(kCheckColumn, QHeaderView::ResizeToContents);
@@ -76,13 +91,33 @@ void SelectionDialog::build() {
     m_btn_Select->setAutoDefault(false);
     m_label_main = new QLabel(this);
     m_label_main->setObjectName(QStringLiteral("label_main"));
+    m_label_total = new QLabel(this);
+    m_label_total->setObjectName(QStringLiteral("label_total"));
+    m_label_total->setStyleSheet(QStringLiteral("color: white;"));
+    //% "Cameras chosen"
+    m_label_total->setAccessibleName(qtTrId("gui_a11y_total"));
+    //% "Last choice"
+    m_btn_LastChoice = new QPushButton(qtTrId("gui_dialog_last_choice"), this);
+    m_btn_LastChoice->setObjectName(QStringLiteral("btn_LastChoice"));
+    m_btn_LastChoice->setAutoDefault(false);
+    m_btn_LastChoice->setEnabled(false);
+    m_btn_Select->setAccessibleName(m_btn_Select->text());
+    m_btn_LastChoice->setAccessibleName(m_btn_LastChoice->text());
+    m_CheckBox_Strelka->setAccessibleName(m_CheckBox_Strelka->text());
+    m_CheckBox_Fake->setAccessibleName(m_CheckBox_Fake->text());
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeMs);
+    connect(m_noticeTimer, &QTimer::timeout, this, [this] { showTotal(); });
 
     auto* boxes = new QHBoxLayout;
     boxes->addWidget(m_CheckBox_Strelka);
     boxes->addWidget(m_CheckBox_Fake);
     boxes->addStretch(1);
     auto* bottom = new QHBoxLayout;
+    // label_main stays hidden, as the model says; the total line is the visible count.
     bottom->addWidget(m_label_main);
+    bottom->addWidget(m_btn_LastChoice);
     bottom->addStretch(1);
     bottom->addWidget(m_btn_Select);
     QSizePolicy keep = m_btn_Select->sizePolicy();
@@ -91,20 +126,21 @@ void SelectionDialog::build() {
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(m_tty, 1);
+    column->addWidget(m_label_total);
     column->addLayout(boxes);
     column->addLayout(bottom);
     resize(500, 420);
 
-    connect(m_tty, &QTableWidget::cellClicked, this, [this](int row, int /*column*/) {
-        if (row >= 0) {
-            m_model->tableView_shouldSelectRow(static_cast<std::uint32_t>(row));
-        }
-    });
+    connect(m_tty, &QTableWidget::cellClicked, this,
+            [this](int row, int /*column*/) { toggleRow(row); });
+    connect(m_btn_LastChoice, &QPushButton::clicked, this, [this] { applyLastChoice(); });
     connect(m_CheckBox_Strelka, &QCheckBox::clicked, this, [this](bool on) {
+        clearNotice();
         m_model->setCheckBox_StrelkaState(on);
         m_model->CheckBox_Strelka_Event();
     });
     connect(m_CheckBox_Fake, &QCheckBox::clicked, this, [this](bool on) {
+        clearNotice();
         m_model->setCheckBox_FakeState(on);
         m_model->CheckBox_Fake_Event();
     });
@@ -133,6 +169,7 @@ void SelectionDialog::render(DialogPart part) {
     case DialogPart::LabelMain:
         m_label_main->setText(fromStd(m_model->label_main()));
         m_label_main->setHidden(m_model->label_mainHidden());
+        showTotal();
         break;
     case DialogPart::Closed:
         // The answer follows this notice; close() only schedules the deletion.
@@ -168,4 +205,100 @@ void SelectionDialog::fillTable() {
                                                           : QColor(170, 170, 170));
         m_tty->item(r, kCountColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
+}
+
+QString SelectionDialog::totalText(std::uint32_t total) {
+    //% "%1 of %2 cameras"
+    return qtTrId("gui_dialog_total").arg(number(total), limitText());
+}
+
+void SelectionDialog::setLastChoice(std::optional<LastChoice> choice) {
+    m_lastChoice = std::move(choice);
+    m_btn_LastChoice->setEnabled(m_lastChoice.has_value() && !m_lastChoice->empty());
+    QStringList names;
+    if (m_lastChoice) {
+        for (const std::string& name : m_lastChoice->countries()) {
+            names << fromStd(name);
+        }
+    }
+    m_btn_LastChoice->setToolTip(names.join(QStringLiteral(", ")));
+}
+
+void SelectionDialog::setNoticeMilliseconds(int milliseconds) {
+    m_noticeTimer->setInterval(milliseconds);
+}
+
+void SelectionDialog::showTotal() {
+    if (m_noticeTimer->isActive()) {
+        return;
+    }
+    m_label_total->setText(totalText(m_model->total_selected_db_num()));
+}
+
+void SelectionDialog::showNotice(const QString& text) {
+    m_noticeTimer->start();
+    m_label_total->setText(text);
+}
+
+void SelectionDialog::clearNotice() {
+    m_noticeTimer->stop();
+    showTotal();
+}
+
+void SelectionDialog::toggleRow(int row) {
+    if (row < 0) {
+        return;
+    }
+    const auto r = static_cast<std::uint32_t>(row);
+    clearNotice();
+    const std::string before =
+        m_model->tableView_viewForTableColumn_row(SelectionDBViewController::kCheckColumn, r);
+    const std::uint32_t total = m_model->total_selected_db_num();
+    if (!m_model->tableView_shouldSelectRow(r)) {
+        return;
+    }
+    const std::string after =
+        m_model->tableView_viewForTableColumn_row(SelectionDBViewController::kCheckColumn, r);
+    // The model refuses silently; the row stays "NO" and the line says why.
+    if (before != "YES" && after != "YES") {
+        const std::uint32_t wouldBe = total + m_model->rowValue(r);
+        //% "Not added: %3 would make %1, more than the limit of %2 cameras"
+        showNotice(qtTrId("gui_dialog_refused")
+                       .arg(number(wouldBe), limitText(),
+                            fromStd(m_model->tableView_viewForTableColumn_row(
+                                SelectionDBViewController::kCityColumn, r))));
+    }
+}
+
+void SelectionDialog::applyLastChoice() {
+    if (!m_lastChoice) {
+        return;
+    }
+    clearNotice();
+    const LastChoice::Result result = m_lastChoice->applyTo(*m_model);
+    if (!result.applied) {
+        //% "The last choice now holds %1 cameras, more than %2: not applied"
+        showNotice(
+            qtTrId("gui_dialog_last_choice_refused").arg(number(result.refusedTotal), limitText()));
+        return;
+    }
+    if (!result.missing.empty()) {
+        QStringList names;
+        for (const std::string& name : result.missing) {
+            names << fromStd(name);
+        }
+        //% "No longer listed, skipped: %1"
+        showNotice(qtTrId("gui_dialog_last_choice_missing").arg(names.join(QStringLiteral(", "))));
+    }
+}
+
+bool SelectionDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_tty && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && m_tty->currentRow() >= 0) {
+            toggleRow(m_tty->currentRow());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

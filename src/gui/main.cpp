@@ -1,5 +1,6 @@
 // The desktop application: options, catalogues, the window, and a quit that never hangs.
 
+#include "app/TraceLog.hpp"
 #include "gui/AboutBox.hpp"
 #include "gui/AppDelegate.hpp"
 #include "gui/AppOptions.hpp"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QStyleFactory>
 #include <QTimer>
@@ -50,6 +52,10 @@ int main(int argc, char* argv[]) {
         return fail(error);
     }
     QtLocalizer::installCatalogues(options->language);
+    if (!options->traceFile.isEmpty() &&
+        !TraceLog::open(QFile::encodeName(options->traceFile).toStdString())) {
+        return fail(QStringLiteral("cannot write the trace file %1").arg(options->traceFile));
+    }
 
     UpdaterSession::Settings settings;
     settings.virtualDetector = options->virtualDetector();
@@ -58,6 +64,7 @@ int main(int argc, char* argv[]) {
     settings.recordPauses = !options->screenshotDir.isEmpty();
     settings.serverOverride = options->server;
     settings.probeOverride = options->probeUrl;
+    settings.traceFile = options->traceFile;
     if (!options->screenshotDir.isEmpty()) {
         settings.plugDelayMs = -1;
     }

@@ -102,11 +102,11 @@ void FlowRig::rebuild() {
         .pacer = *pacerInUse,
         .localizer = texts(),
         .presenter = presenter,
-        .makeLink =
-            [device] {
-                return std::make_unique<MassStorageController>(
-                    std::shared_ptr<usb::UsbTransport>(device));
-            },
+        .makeLink = makeLink ? makeLink
+                             : [device] {
+                                   return std::make_unique<MassStorageController>(
+                                       std::shared_ptr<usb::UsbTransport>(device));
+                               },
         .server = server.access(),
         .onSequenceEnded =
             [this](bool download, ViewController::Outcome outcome) {

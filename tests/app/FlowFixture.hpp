@@ -131,6 +131,8 @@ struct FlowRig {
     std::vector<std::string> logLines;
     std::vector<std::pair<bool, ViewController::Outcome>> ended;
     Pacer* pacerInUse = nullptr;
+    // The link of the next rebuild(); empty: an in-process link to `detector`.
+    std::function<std::unique_ptr<MassStorageController>()> makeLink;
     std::unique_ptr<ViewController> controller;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/TableLocalizer.hpp"
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -344,6 +345,44 @@ TEST(MainWindowModelTest, NoticesCarryTheWholeStateAfterTheChange) {
     EXPECT_EQ(last.property, Property::Text);
     EXPECT_EQ(last.state, window.model.state(E::txt_device_rd_version));
     EXPECT_EQ(last.state.textColour, Colour::Red);
+}
+
+} // namespace
+
+namespace {
+
+// Starting over: whatever a run left, restoreLayout and viewDidLoad give the start-up state of a
+// window that never ran, every element and aspect of it.
+TEST(MainWindowModelTest, RestoreLayoutThenViewDidLoadIsTheStartUpStateAgain) {
+    LoadedWindow used;
+    MainWindowModel& m = used.model;
+    m.setHidden(E::imageView_logo_download, true);
+    m.setAnimating(E::circle_progressbar_download, true);
+    m.setHidden(E::circle_progressbar_download, false);
+    m.setDeviceLabel("NO,5810 SIGNATURE,Update Failed,Update Failed,FAIL");
+    m.setQVTDB("NO,v2.1.E");
+    m.setCheckbox_gui("NO,YES,NO,GUI AUDIO");
+    m.setTextColour(E::txt_Infomation, Colour::Red);
+    m.setInfoLabel("GPS Firmware Error");
+    m.setProgBar("47");
+    m.setBtnConnect("NO");
+    used.notices.clear();
+
+    m.restoreLayout();
+    EXPECT_EQ(m.windowBackground(), Colour::White);
+    m.viewDidLoad(readyTexts());
+
+    MainWindowModel fresh{"DB"};
+    fresh.viewDidLoad(readyTexts());
+    for (const Element element : allElements()) {
+        EXPECT_EQ(m.state(element), fresh.state(element)) << elementName(element);
+    }
+    EXPECT_EQ(m.windowBackground(), Colour::Black);
+    // The widgets learn of it: the error text and the panel's name were told away.
+    EXPECT_NE(std::find(used.notices.begin(), used.notices.end(), "txt_Infomation.text="),
+              used.notices.end());
+    EXPECT_NE(std::find(used.notices.begin(), used.notices.end(), "txt_device_name.text="),
+              used.notices.end());
 }
 
 } // namespace

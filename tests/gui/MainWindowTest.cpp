@@ -205,6 +205,53 @@ TEST_F(MainWindowTest, ButtonsRunTheirActions) {
     EXPECT_EQ(downloads, 1);
 }
 
+TEST_F(MainWindowTest, ButtonsWorkFromTheKeyboardAndHaveNames) {
+    int connects = 0;
+    int downloads = 0;
+    window.setActions([&] { ++connects; }, [&] { ++downloads; });
+    window.setBtnDownload("YES");
+    window.activateWindow();
+    window.focusConnect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.btn_connect()->hasFocus(); }, 2000));
+    QTest::keyClick(window.btn_connect(), Qt::Key_Space);
+    EXPECT_EQ(connects, 1);
+    // Tab reaches Download; Enter presses it as Space does.
+    QTest::keyClick(&window, Qt::Key_Tab);
+    ASSERT_TRUE(window.btn_download()->hasFocus());
+    QTest::keyClick(window.btn_download(), Qt::Key_Return);
+    EXPECT_EQ(downloads, 1);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             window.btn_connect(), window.btn_download(), window.btn_start_over(),
+             window.btn_show_log(), window.progressbar_download(), window.txt_time_left(),
+             window.widget(Element::txt_Infomation_upper), window.widget(Element::txt_Infomation),
+             window.widget(Element::txt_device_name)}) {
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, RunEndOffersStartingOverAndTheLogOnlyAfterAFailure) {
+    int startOvers = 0;
+    int logs = 0;
+    window.setRunActions([&] { ++startOvers; }, [&] { ++logs; });
+    EXPECT_TRUE(window.btn_start_over()->isHidden());
+    EXPECT_TRUE(window.btn_show_log()->isHidden());
+    window.offerRunEnd(true, false);
+    EXPECT_FALSE(window.btn_start_over()->isHidden());
+    EXPECT_TRUE(window.btn_show_log()->isHidden());
+    window.offerRunEnd(true, true);
+    QTest::mouseClick(window.btn_show_log(), Qt::LeftButton);
+    QTest::mouseClick(window.btn_start_over(), Qt::LeftButton);
+    EXPECT_EQ(logs, 1);
+    EXPECT_EQ(startOvers, 1);
+    window.offerRunEnd(false, true);
+    EXPECT_TRUE(window.btn_start_over()->isHidden());
+    EXPECT_TRUE(window.btn_show_log()->isHidden());
+    window.setTimeLeft(QStringLiteral("1 min 5 s left"));
+    EXPECT_FALSE(window.txt_time_left()->isHidden());
+    window.setTimeLeft({});
+    EXPECT_TRUE(window.txt_time_left()->isHidden());
+}
+
 TEST_F(MainWindowTest, SpinnerTurnsWhileAnimating) {
     model.setHidden(Element::circle_progressbar_connect, false);
     model.setAnimating(Element::circle_progressbar_connect, true);

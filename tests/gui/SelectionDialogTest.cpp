@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -79,6 +80,7 @@ protected:
     }
     bool selectShown() const { return !dialog->btn_Select()->isHidden(); }
     QString total() const { return dialog->label_main()->text(); }
+    QString totalLine() const { return dialog->label_total()->text(); }
 
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<SelectionDBViewController> model;
@@ -218,6 +220,116 @@ TEST(QtSelectionPresenter, ShowsAModalDialogOverTheWindow) {
     EXPECT_EQ(QApplication::activeModalWidget(), shown);
     shown->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return presenter.current() == nullptr; }, 5000));
+}
+
+} // namespace
+
+namespace {
+
+// The tests run in English; numbers take that language's grouping.
+TEST_F(SelectionDialogTest, TotalLineFollowsClicksAndBoxesAndSaysWhyAClickWasRefused) {
+    open({{"A", "9300", "0", "0"}, {"B", "1", "0", "0"}, {"C", "3500", "0", "200"}});
+    dialog->setNoticeMilliseconds(200);
+    EXPECT_EQ(totalLine(), QStringLiteral("0 of 9,300 cameras"));
+    EXPECT_FALSE(dialog->label_total()->isHidden());
+    clickRow(2);
+    EXPECT_EQ(totalLine(), QStringLiteral("3,500 of 9,300 cameras"));
+    clickBox(dialog->CheckBox_Fake());
+    EXPECT_EQ(totalLine(), QStringLiteral("3,300 of 9,300 cameras"));
+    clickRow(2);
+    EXPECT_EQ(totalLine(), QStringLiteral("0 of 9,300 cameras"));
+    clickRow(0);
+    EXPECT_EQ(totalLine(), QStringLiteral("9,300 of 9,300 cameras"));
+
+    clickRow(1);
+    EXPECT_EQ(check(1), QStringLiteral("NO"));
+    EXPECT_EQ(total(), QStringLiteral("9300"));
+    EXPECT_EQ(
+        totalLine(),
+        QStringLiteral("Not added: B would make 9,301, more than the limit of 9,300 cameras"));
+    // A few seconds later the line shows the total again.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return totalLine() == QStringLiteral("9,300 of 9,300 cameras"); }, 5000));
+
+    // The next change shows the total at once.
+    clickRow(1);
+    dialog->setNoticeMilliseconds(60000);
+    clickRow(1);
+    EXPECT_TRUE(totalLine().startsWith(QStringLiteral("Not added")));
+    clickRow(0);
+    EXPECT_EQ(totalLine(), QStringLiteral("0 of 9,300 cameras"));
+}
+
+TEST_F(SelectionDialogTest, TotalLineInRussianUsesRussianNumbers) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const QString text = SelectionDialog::totalText(3500);
+    QLocale::setDefault(before);
+    // The group separator of Russian is a no-break space.
+    EXPECT_TRUE(text.startsWith(QStringLiteral("3\u00A0500 ")) ||
+                text.startsWith(QStringLiteral("3\u202F500 ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("9\u00A0300")) ||
+                text.contains(QStringLiteral("9\u202F300")))
+        << text.toStdString();
+}
+
+TEST_F(SelectionDialogTest, LastChoiceIsOfferedNeverImposed) {
+    open({{"A", "100", "30", "10"}, {"B", "9250", "0", "0"}, {"C", "40", "0", "0"}});
+    EXPECT_FALSE(dialog->btn_LastChoice()->isEnabled()) << "nothing stored";
+    dialog->setLastChoice(LastChoice({"C", "Gone", "A"}, true, false));
+    // Offered, but the dialog opens as always: nothing chosen, both boxes off.
+    EXPECT_TRUE(dialog->btn_LastChoice()->isEnabled());
+    EXPECT_EQ(check(0), QStringLiteral("NO"));
+    EXPECT_EQ(check(2), QStringLiteral("NO"));
+    EXPECT_FALSE(dialog->CheckBox_Strelka()->isChecked());
+
+    QTest::mouseClick(dialog->btn_LastChoice(), Qt::LeftButton);
+    EXPECT_EQ(check(0), QStringLiteral("YES"));
+    EXPECT_EQ(check(1), QStringLiteral("NO"));
+    EXPECT_EQ(check(2), QStringLiteral("YES"));
+    EXPECT_TRUE(dialog->CheckBox_Strelka()->isChecked());
+    EXPECT_FALSE(dialog->CheckBox_Fake()->isChecked());
+    EXPECT_EQ(total(), QStringLiteral("110"));
+    EXPECT_TRUE(selectShown());
+    EXPECT_EQ(totalLine(), QStringLiteral("No longer listed, skipped: Gone"));
+
+    // A stored choice that now passes the limit is refused as a whole.
+    dialog->setLastChoice(LastChoice({"A", "B"}, false, false));
+    QTest::mouseClick(dialog->btn_LastChoice(), Qt::LeftButton);
+    EXPECT_EQ(check(1), QStringLiteral("NO"));
+    EXPECT_EQ(check(2), QStringLiteral("YES"));
+    EXPECT_TRUE(dialog->CheckBox_Strelka()->isChecked());
+    EXPECT_EQ(total(), QStringLiteral("110"));
+    EXPECT_EQ(
+        totalLine(),
+        QStringLiteral("The last choice now holds 9,350 cameras, more than 9,300: not applied"));
+
+    QTest::mouseClick(dialog->btn_Select(), Qt::LeftButton);
+    ASSERT_EQ(delegate->answers.size(), 1U);
+    EXPECT_EQ(delegate->answers[0].checked, (std::vector<std::string>{"YES", "NO", "YES"}));
+    EXPECT_TRUE(delegate->answers[0].strelka);
+}
+
+TEST_F(SelectionDialogTest, SpaceTogglesTheCurrentRowAndControlsHaveNames) {
+    open({{"A", "10", "0", "0"}, {"B", "20", "0", "0"}});
+    QTableWidget* table = dialog->tty();
+    EXPECT_NE(table->focusPolicy(), Qt::NoFocus);
+    table->setFocus();
+    table->setCurrentCell(1, SelectionDialog::kCityColumn);
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(check(1), QStringLiteral("YES"));
+    EXPECT_EQ(total(), QStringLiteral("20"));
+    QTest::keyClick(table, Qt::Key_Up);
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(check(0), QStringLiteral("YES"));
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(check(0), QStringLiteral("NO"));
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             table, dialog->label_total(), dialog->btn_Select(), dialog->btn_LastChoice(),
+             dialog->CheckBox_Strelka(), dialog->CheckBox_Fake()}) {
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    }
 }
 
 } // namespace

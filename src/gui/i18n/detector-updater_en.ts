@@ -123,5 +123,93 @@ Updates the firmware and the speed-camera database of USB radar and GPS detector
 
 Updates the firmware and the speed-camera database of USB radar and GPS detectors.</translation>
     </message>
+    <message id="gui_btn_start_over">
+        <source>Update another detector</source>
+        <translation>Update another detector</translation>
+    </message>
+    <message id="gui_btn_show_log">
+        <source>Show log</source>
+        <translation>Show log</translation>
+    </message>
+    <message id="gui_time_left_minutes">
+        <source>%1 min %2 s left</source>
+        <translation>%1 min %2 s left</translation>
+    </message>
+    <message id="gui_time_left_seconds">
+        <source>%1 s left</source>
+        <translation>%1 s left</translation>
+    </message>
+    <message id="gui_a11y_connect">
+        <source>Connect to the detector</source>
+        <translation>Connect to the detector</translation>
+    </message>
+    <message id="gui_a11y_download">
+        <source>Choose countries and write the update</source>
+        <translation>Choose countries and write the update</translation>
+    </message>
+    <message id="gui_a11y_show_log">
+        <source>Open the folder of this run's log</source>
+        <translation>Open the folder of this run's log</translation>
+    </message>
+    <message id="gui_a11y_status">
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message id="gui_a11y_details">
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
+    <message id="gui_a11y_device_name">
+        <source>Detector</source>
+        <translation>Detector</translation>
+    </message>
+    <message id="gui_a11y_gps_version">
+        <source>GPS version</source>
+        <translation>GPS version</translation>
+    </message>
+    <message id="gui_a11y_rd_version">
+        <source>Radar version</source>
+        <translation>Radar version</translation>
+    </message>
+    <message id="gui_a11y_progress">
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message id="gui_a11y_time_left">
+        <source>Time left</source>
+        <translation>Time left</translation>
+    </message>
+    <message id="gui_a11y_country_table">
+        <source>Countries</source>
+        <translation>Countries</translation>
+    </message>
+    <message id="gui_a11y_country_table_help">
+        <source>Click a country, or press Space on it, to choose it or take it out.</source>
+        <translation>Click a country, or press Space on it, to choose it or take it out.</translation>
+    </message>
+    <message id="gui_a11y_total">
+        <source>Cameras chosen</source>
+        <translation>Cameras chosen</translation>
+    </message>
+    <message id="gui_dialog_last_choice">
+        <source>Last choice</source>
+        <translation>Last choice</translation>
+    </message>
+    <message id="gui_dialog_total">
+        <source>%1 of %2 cameras</source>
+        <translation>%1 of %2 cameras</translation>
+    </message>
+    <message id="gui_dialog_refused">
+        <source>Not added: %3 would make %1, more than the limit of %2 cameras</source>
+        <translation>Not added: %3 would make %1, more than the limit of %2 cameras</translation>
+    </message>
+    <message id="gui_dialog_last_choice_refused">
+        <source>The last choice now holds %1 cameras, more than %2: not applied</source>
+        <translation>The last choice now holds %1 cameras, more than %2: not applied</translation>
+    </message>
+    <message id="gui_dialog_last_choice_missing">
+        <source>No longer listed, skipped: %1</source>
+        <translation>No longer listed, skipped: %1</translation>
+    </message>
 </context>
 </TS>

@@ -123,5 +123,93 @@ Updates the firmware and the speed-camera database of USB radar and GPS detector
 
 Обновляет прошивку и базу камер радар-детекторов и GPS-информаторов по USB.</translation>
     </message>
+    <message id="gui_btn_start_over">
+        <source>Update another detector</source>
+        <translation>Обновить другой детектор</translation>
+    </message>
+    <message id="gui_btn_show_log">
+        <source>Show log</source>
+        <translation>Показать журнал</translation>
+    </message>
+    <message id="gui_time_left_minutes">
+        <source>%1 min %2 s left</source>
+        <translation>Осталось %1 мин %2 с</translation>
+    </message>
+    <message id="gui_time_left_seconds">
+        <source>%1 s left</source>
+        <translation>Осталось %1 с</translation>
+    </message>
+    <message id="gui_a11y_connect">
+        <source>Connect to the detector</source>
+        <translation>Подключиться к детектору</translation>
+    </message>
+    <message id="gui_a11y_download">
+        <source>Choose countries and write the update</source>
+        <translation>Выбрать страны и записать обновление</translation>
+    </message>
+    <message id="gui_a11y_show_log">
+        <source>Open the folder of this run's log</source>
+        <translation>Открыть папку с журналом этого обновления</translation>
+    </message>
+    <message id="gui_a11y_status">
+        <source>Status</source>
+        <translation>Состояние</translation>
+    </message>
+    <message id="gui_a11y_details">
+        <source>Details</source>
+        <translation>Подробности</translation>
+    </message>
+    <message id="gui_a11y_device_name">
+        <source>Detector</source>
+        <translation>Детектор</translation>
+    </message>
+    <message id="gui_a11y_gps_version">
+        <source>GPS version</source>
+        <translation>Версия GPS</translation>
+    </message>
+    <message id="gui_a11y_rd_version">
+        <source>Radar version</source>
+        <translation>Версия радара</translation>
+    </message>
+    <message id="gui_a11y_progress">
+        <source>Progress</source>
+        <translation>Ход обновления</translation>
+    </message>
+    <message id="gui_a11y_time_left">
+        <source>Time left</source>
+        <translation>Оставшееся время</translation>
+    </message>
+    <message id="gui_a11y_country_table">
+        <source>Countries</source>
+        <translation>Страны</translation>
+    </message>
+    <message id="gui_a11y_country_table_help">
+        <source>Click a country, or press Space on it, to choose it or take it out.</source>
+        <translation>Щёлкните страну или нажмите на ней пробел, чтобы выбрать её или убрать.</translation>
+    </message>
+    <message id="gui_a11y_total">
+        <source>Cameras chosen</source>
+        <translation>Выбрано камер</translation>
+    </message>
+    <message id="gui_dialog_last_choice">
+        <source>Last choice</source>
+        <translation>Как в прошлый раз</translation>
+    </message>
+    <message id="gui_dialog_total">
+        <source>%1 of %2 cameras</source>
+        <translation>%1 из %2 камер</translation>
+    </message>
+    <message id="gui_dialog_refused">
+        <source>Not added: %3 would make %1, more than the limit of %2 cameras</source>
+        <translation>Не добавлено: с «%3» было бы %1 — больше предела в %2 камер</translation>
+    </message>
+    <message id="gui_dialog_last_choice_refused">
+        <source>The last choice now holds %1 cameras, more than %2: not applied</source>
+        <translation>В прошлом выборе теперь %1 — больше предела в %2 камер: выбор не применён</translation>
+    </message>
+    <message id="gui_dialog_last_choice_missing">
+        <source>No longer listed, skipped: %1</source>
+        <translation>Больше нет в списке, пропущены: %1</translation>
+    </message>
 </context>
 </TS>

@@ -12,8 +12,9 @@
 // once, so a trace cut short by Ctrl-C or a crash still holds everything up to it.
 class TraceLog {
 public:
-    // Nothing when the file cannot be opened for writing.
-    static std::shared_ptr<TraceLog> open(const std::string& path);
+    // Nothing when the file cannot be opened for writing. `append` keeps what the file holds
+    // (several runs of one window into one --trace file).
+    static std::shared_ptr<TraceLog> open(const std::string& path, bool append = false);
 
     // Writes one line. Control characters and backslashes in the texts are escaped (\n, \x1B,
     // \\), so that no text a server sent can end a line or forge another one.

@@ -1,7 +1,7 @@
-#include "cli/TraceLog.hpp"
+#include "app/TraceLog.hpp"
 
-std::shared_ptr<TraceLog> TraceLog::open(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
+std::shared_ptr<TraceLog> TraceLog::open(const std::string& path, bool append) {
+    std::FILE* file = std::fopen(path.c_str(), append ? "a" : "w");
     if (file == nullptr) {
         return nullptr;
     }

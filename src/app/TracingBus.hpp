@@ -2,7 +2,7 @@
 // A UsbBus decorator that writes every bulk transfer of the opened detector to the trace and
 // counts the pages written.
 
-#include "cli/TraceLog.hpp"
+#include "app/TraceLog.hpp"
 #include "usb/UsbBus.hpp"
 
 #include <atomic>

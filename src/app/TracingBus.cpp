@@ -1,4 +1,4 @@
-#include "cli/TracingBus.hpp"
+#include "app/TracingBus.hpp"
 
 #include "usb/CommandWrapper.hpp"
 
