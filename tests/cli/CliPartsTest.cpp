@@ -1,12 +1,12 @@
 // The command line's parts that need no process: arguments, texts, the choice by the dialog's
 // rules, the plan.
 
+#include "app/TraceLog.hpp"
 #include "cli/CliOptions.hpp"
 #include "cli/CliTexts.hpp"
 #include "cli/DetectorList.hpp"
 #include "cli/OptionsSelectionPresenter.hpp"
 #include "cli/Station.hpp"
-#include "cli/TraceLog.hpp"
 #include "cli/UpdatePlan.hpp"
 
 #include <algorithm>
