@@ -32,6 +32,17 @@ sim::UpdateCatalog catalogOf(int cameras) {
     return c;
 }
 
+// A detector of keyword "KW" with its scrambling key, asking for the database.
+void prepareDatabaseRecord(ConnectedTargetInfo& record) {
+    List key;
+    for (std::uint32_t b : {0x5A, 0x4C, 0x4D, 0x20, 0x34, 0x38, 0x31, 0x30, 0x52}) {
+        key.emplace_back(b);
+    }
+    record.setInfo_T_Key(std::make_shared<const List>(std::move(key)));
+    record.setConnectedDevice_KewordForWebAcess("KW");
+    record.setConnectedDevice_Enable_DATABASE_Firmware(1);
+}
+
 void BM_GetDatabase(benchmark::State& state) {
     const auto count = static_cast<int>(state.range(0));
     sim::UpdateServerSim server(catalogOf(count));
@@ -43,13 +54,7 @@ void BM_GetDatabase(benchmark::State& state) {
     settings.baseAddress = server.baseAddress();
     WebServer_GetDataBase db({std::make_shared<server::CurlHttpClient>(), settings});
     ConnectedTargetInfo record;
-    List key;
-    for (std::uint32_t b : {0x5A, 0x4C, 0x4D, 0x20, 0x34, 0x38, 0x31, 0x30, 0x52}) {
-        key.emplace_back(b);
-    }
-    record.setInfo_T_Key(std::make_shared<const List>(std::move(key)));
-    record.setConnectedDevice_KewordForWebAcess("KW");
-    record.setConnectedDevice_Enable_DATABASE_Firmware(1);
+    prepareDatabaseRecord(record);
     for (auto _ : state) {
         if (!db.getDatabase(record)) {
             state.SkipWithError(record.ErrorMessage().c_str());
@@ -94,13 +99,7 @@ void BM_GetDatabaseFlood(benchmark::State& state) {
     server::ServerSettings settings;
     settings.baseAddress = server.baseAddress();
     ConnectedTargetInfo record;
-    List key;
-    for (std::uint32_t b : {0x5A, 0x4C, 0x4D, 0x20, 0x34, 0x38, 0x31, 0x30, 0x52}) {
-        key.emplace_back(b);
-    }
-    record.setInfo_T_Key(std::make_shared<const List>(std::move(key)));
-    record.setConnectedDevice_KewordForWebAcess("KW");
-    record.setConnectedDevice_Enable_DATABASE_Firmware(1);
+    prepareDatabaseRecord(record);
     double growth = 0;
     for (auto _ : state) {
         WebServer_GetDataBase db({std::make_shared<server::CurlHttpClient>(), settings});
