@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::fprintf(realOut, "detector-updater-cli %s\n", BuildVersion::text());
+        std::fprintf(realOut, "detector-updater-cli %s\n%s\n", BuildVersion::text(),
+                     BuildVersion::notice());
         return 0;
     }
     if (options.command == CliCommand::List) {

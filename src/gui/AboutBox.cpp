@@ -20,8 +20,9 @@ QAction* AboutBox::attach(QWidget& window) {
 }
 
 QString AboutBox::text() {
-    //: %1 is the version, e.g. "0.1.0 (git 81000df)".
-    return qtTrId("gui_about_text").arg(QString::fromUtf8(BuildVersion::text()));
+    //: %1 is the version, e.g. "0.1.0 (git 81000df)"; %2 the licence's SPDX name, "MIT".
+    return qtTrId("gui_about_text")
+        .arg(QString::fromUtf8(BuildVersion::text()), QString::fromUtf8(BuildVersion::licence()));
 }
 
 void AboutBox::show(QWidget* parent) {

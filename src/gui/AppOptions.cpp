@@ -51,8 +51,9 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
         return std::nullopt;
     }
     if (parser.isSet(version)) {
-        helpText =
-            QStringLiteral("detector-updater %1\n").arg(QString::fromUtf8(BuildVersion::text()));
+        helpText = QStringLiteral("detector-updater %1\n%2\n")
+                       .arg(QString::fromUtf8(BuildVersion::text()),
+                            QString::fromUtf8(BuildVersion::notice()));
         return std::nullopt;
     }
     AppOptions options;

@@ -19,6 +19,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -30,9 +32,37 @@ int fail(const QString& message) {
     return 2;
 }
 
+// --help and --version are answered before the window's toolkit starts, since that needs a
+// display: a terminal on a server or over ssh gets its answer too.
+std::optional<int> answerWithoutWindow(int argc, char* argv[]) {
+    bool asked = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        asked = asked || arg == "-h" || arg == "--help" || arg == "--version";
+    }
+    if (!asked) {
+        return std::nullopt;
+    }
+    const QCoreApplication core(argc, argv);
+    QString error;
+    QString help;
+    if (AppOptions::parse(QCoreApplication::arguments(), error, help)) {
+        return std::nullopt; // the word was an option's value: a normal start
+    }
+    if (!help.isEmpty()) {
+        std::fputs(qPrintable(help), stdout);
+        return 0;
+    }
+    return fail(error);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("detector-updater"));
+    if (const auto status = answerWithoutWindow(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("detector-updater"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

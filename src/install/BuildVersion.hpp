@@ -8,4 +8,8 @@ public:
     static const char* text();
     // The project's version number alone, as the package carries it.
     static const char* number();
+    // The SPDX name of the project's licence ("MIT").
+    static const char* licence();
+    // The line --version prints under the version: the copyright holder and the licence.
+    static const char* notice();
 };

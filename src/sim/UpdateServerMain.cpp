@@ -139,7 +139,8 @@ int main(int argc, char** argv) {
             }
             faults.emplace_back(*fault, prefix);
         } else if (arg == "--version") {
-            std::cout << "detector-update-server " << BuildVersion::text() << "\n";
+            std::cout << "detector-update-server " << BuildVersion::text() << "\n"
+                      << BuildVersion::notice() << "\n";
             return 0;
         } else if (arg == "-h" || arg == "--help") {
             usage();

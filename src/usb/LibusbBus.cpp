@@ -60,7 +60,12 @@ public:
         }
         std::string path = std::to_string(libusb_get_bus_number(m_device.device)) + "-";
         for (int i = 0; i < count; ++i) {
-            path += (i == 0 ? "" : ".") + std::to_string(ports[i]);
+            // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict on the
+            // concatenation of a temporary.
+            if (i != 0) {
+                path += '.';
+            }
+            path += std::to_string(ports[i]);
         }
         return path;
     }

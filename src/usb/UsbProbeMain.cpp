@@ -69,7 +69,7 @@ bool exchange(usb::UsbTransport& pipes, const usb::CommandWrapperBytes& wrapper,
 int main(int argc, char** argv) {
     const std::string first = argc > 1 ? argv[1] : "";
     if (first == "--version") {
-        std::printf("detector-usb-probe %s\n", BuildVersion::text());
+        std::printf("detector-usb-probe %s\n%s\n", BuildVersion::text(), BuildVersion::notice());
         return 0;
     }
     if (first == "-h" || first == "--help") {

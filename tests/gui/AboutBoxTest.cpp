@@ -23,6 +23,7 @@ TEST(AboutBoxTest, RightClickAndF1ShowTheVersion) {
     EXPECT_TRUE(text.startsWith(QStringLiteral("Detector Updater " DETECTOR_PROJECT_VERSION)))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("speed-camera database"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Licence: MIT."))) << text.toStdString();
 }
 
 } // namespace

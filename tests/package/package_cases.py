@@ -172,13 +172,16 @@ def case_files(p):
 
 def case_control(p):
     fields = {}
-    for name in ("Depends", "Description", "Section", "Maintainer"):
+    for name in ("Depends", "Recommends", "Description", "Section", "Maintainer"):
         done = run(["dpkg-deb", "-f", p.deb(), name])
         fields[name] = done.stdout
     # Computed by dpkg-shlibdeps from the binaries, so every linked library is there.
     for library in ("libc6", "libstdc++6", "libqt6widgets6", "libusb-1.0-0", "libcurl4"):
         check(re.search(r"(^|, )%s( |,|$)" % re.escape(library), fields["Depends"]),
               "Depends lacks %s: %s" % (library, fields["Depends"]))
+    # Without it the completion script finds no _init_completion and silently does nothing.
+    check(re.search(r"(^|, )bash-completion( |,|$)", fields["Recommends"]),
+          "Recommends lacks bash-completion: %r" % fields["Recommends"])
     lines = fields["Description"].splitlines()
     check(len(lines) > 3, "no long description")
     check(lines[1].strip() != lines[0].strip(), "the long description repeats the synopsis")
@@ -228,15 +231,60 @@ def case_postinst(p):
 
 
 def case_versions(p):
-    env = p.clean_environment()
-    env["QT_QPA_PLATFORM"] = "offscreen"
+    # As on a server or over ssh: no display, and nothing that would stand in for one.
+    env = {k: v for k, v in p.clean_environment().items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     for binary in BINARIES:
         done = run([os.path.join(p.root, "usr/bin", binary), "--version"], env=env,
                    stderr=subprocess.PIPE, cwd=p.work)
-        check(done.returncode == 0, "%s --version: status %d" % (binary, done.returncode))
-        check(re.match(r"^%s %s( \(git [^)]+\))?\n$" % (re.escape(binary),
-                                                       re.escape(p.args.version)), done.stdout),
+        check(done.returncode == 0, "%s --version: status %d %s" % (binary, done.returncode,
+                                                                    done.stderr))
+        check(re.match(r"^%s %s( \(git [^)]+\))?\n"
+                       r"Copyright \(c\) 2026 the detector-updater authors\. Licence: MIT\.\n$"
+                       % (re.escape(binary), re.escape(p.args.version)), done.stdout),
               "%s --version printed %r" % (binary, done.stdout))
+        done = run([os.path.join(p.root, "usr/bin", binary), "--help"], env=env,
+                   stderr=subprocess.PIPE, cwd=p.work)
+        check(done.returncode == 0 and "--version" in done.stdout,
+              "%s --help: status %d, printed %r %r" % (binary, done.returncode, done.stdout,
+                                                       done.stderr))
+
+
+def copyright_paragraphs(text):
+    """The paragraphs of a machine-readable copyright file, as lists of lines."""
+    return [block.split("\n") for block in text.strip("\n").split("\n\n")]
+
+
+def case_licence(p):
+    with open(os.path.join(p.args.source_dir, "LICENSE"), encoding="utf-8") as f:
+        licence = f.read().strip("\n").split("\n")
+    check(licence[0] == "MIT License", "LICENSE is not the MIT licence: " + licence[0])
+    check(licence[2] == "Copyright (c) 2026 the detector-updater authors", licence[2])
+    permission = licence[4:]
+    with open(os.path.join(p.root, "usr/share/doc/detector-updater/copyright"),
+              encoding="utf-8") as f:
+        paragraphs = copyright_paragraphs(f.read())
+    check(paragraphs[0][0].startswith("Format: https://www.debian.org/doc/packaging-manuals/"
+                                      "copyright-format/1.0/"), "not machine-readable")
+    files = [x for x in paragraphs if x[0] == "Files: *"]
+    check(len(files) == 1 and "License: Expat" in files[0],
+          "the copyright file does not put every file under Expat: %s" % files)
+    texts = [x for x in paragraphs if x[0] == "License: Expat"]
+    check(len(texts) == 1, "no stand-alone Expat licence text")
+    text = ["" if line == " ." else line[1:] for line in texts[0][1:]]
+    check(text == permission, "the copyright file's licence text is not LICENSE's")
+    with open(os.path.join(p.args.source_dir, "THIRD-PARTY-NOTICES.md"), encoding="utf-8") as f:
+        notices = f.read()
+    for name in ("nlohmann-json", "cpp-httplib", "GoogleTest"):
+        check(("## " + name) in notices, "THIRD-PARTY-NOTICES.md has no notice for " + name)
+        check(name in "\n".join(paragraphs[0]), "the copyright file does not name " + name)
+    component = ET.parse(os.path.join(p.root, "usr/share/metainfo",
+                                      APP_ID + ".metainfo.xml")).getroot()
+    check(component.findtext("project_license") == "MIT",
+          "metainfo project_license: %r" % component.findtext("project_license"))
+    with open(os.path.join(p.args.source_dir, "README.md"), encoding="utf-8") as f:
+        check(re.search(r"^## Licence\n\n.*\bMIT\b", f.read(), re.M),
+              "the README has no Licence section naming MIT")
 
 
 def case_demo_update(p):

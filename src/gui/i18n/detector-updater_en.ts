@@ -118,10 +118,14 @@
     <message id="gui_about_text">
         <source>Detector Updater %1
 
-Updates the firmware and the speed-camera database of USB radar and GPS detectors.</source>
+Updates the firmware and the speed-camera database of USB radar and GPS detectors.
+
+Copyright (c) 2026 the detector-updater authors. Licence: %2.</source>
         <translation>Detector Updater %1
 
-Updates the firmware and the speed-camera database of USB radar and GPS detectors.</translation>
+Updates the firmware and the speed-camera database of USB radar and GPS detectors.
+
+Copyright (c) 2026 the detector-updater authors. Licence: %2.</translation>
     </message>
     <message id="gui_btn_start_over">
         <source>Update another detector</source>
