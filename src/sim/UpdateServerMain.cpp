@@ -18,15 +18,20 @@
 
 namespace {
 
-void usage() {
-    std::cerr << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
-                 "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
-                 "       detector-update-server --version\n"
-                 "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n"
-                 "        flood-lines:MB, flood-records:MB, long-line:MB (database answers of\n"
-                 "        MB megabytes: line feeds, valid records, one endless record line)\n"
-                 "Serves until Ctrl-C. Exit status: 0 after Ctrl-C, 1 catalog or log file\n"
-                 "unusable, 2 usage error or address in use.\n";
+void usage(std::ostream& out) {
+    out << "usage: detector-update-server --catalog DIR [--port N] [--host ADDRESS]\n"
+           "                              [--log FILE] [--fault KIND[:PATH-PREFIX]]...\n"
+           "       detector-update-server --version\n"
+           "  KIND: 404, missing-fields, bad-base64, stall, redirect, empty\n"
+           "        flood-lines:MB, flood-records:MB, long-line:MB (database answers of\n"
+           "        MB megabytes: line feeds, valid records, one endless record line)\n"
+           "Serves until Ctrl-C. Exit status: 0 after Ctrl-C, 1 catalog or log file\n"
+           "unusable, 2 usage error or address in use.\n";
+}
+
+int usageError(const std::string& what) {
+    std::cerr << "detector-update-server: " << what << "\nTry 'detector-update-server --help'.\n";
+    return 2;
 }
 
 std::optional<sim::ServerFault> faultNamed(const std::string& name) {
@@ -143,16 +148,14 @@ int main(int argc, char** argv) {
                       << BuildVersion::notice() << "\n";
             return 0;
         } else if (arg == "-h" || arg == "--help") {
-            usage();
+            usage(std::cout);
             return 0;
         } else {
-            usage();
-            return 2;
+            return usageError("unknown argument '" + arg + "'");
         }
     }
     if (catalogDir.empty()) {
-        usage();
-        return 2;
+        return usageError("--catalog DIR is required");
     }
     std::string error;
     auto catalog = sim::UpdateCatalog::load(catalogDir, error);

@@ -4,6 +4,7 @@
 #include "usb/CommandWrapper.hpp"
 #include "usb/MassStorageController.hpp"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -75,10 +76,21 @@ int main(int argc, char** argv) {
     if (first == "-h" || first == "--help") {
         std::printf(
             "usage: detector-usb-probe [SECONDS]\n"
+            "       detector-usb-probe --version\n"
             "  waits up to SECONDS (default 30) for the detector, opens and identifies it\n");
         return 0;
     }
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
+    int seconds = 30;
+    if (argc > 1) {
+        const auto [end, ec] = std::from_chars(first.data(), first.data() + first.size(), seconds);
+        if (ec != std::errc{} || end != first.data() + first.size() || seconds < 0 || argc > 2) {
+            std::fprintf(stderr,
+                         "detector-usb-probe: expected SECONDS, got '%s'\n"
+                         "Try 'detector-usb-probe --help'.\n",
+                         argc > 2 ? argv[2] : argv[1]);
+            return 2;
+        }
+    }
     std::printf("Waiting up to %d s for the detector (USB 0483:5720, release 0200); Ctrl-C ends.\n",
                 seconds);
     std::fflush(stdout);
