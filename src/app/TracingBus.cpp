@@ -156,7 +156,17 @@ public:
                       m_inner->setConfiguration(value));
     }
     std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterface() override {
-        auto result = m_inner->openFirstInterface();
+        return traced(m_inner->openFirstInterface());
+    }
+    std::variant<usb::OpenedInterface, usb::UsbError> openFirstInterfaceIfFree() override {
+        return traced(m_inner->openFirstInterfaceIfFree());
+    }
+    bool kernelDriverHolds() override { return m_inner->kernelDriverHolds(); }
+    std::string productString() override { return m_inner->productString(); }
+
+private:
+    std::variant<usb::OpenedInterface, usb::UsbError>
+    traced(std::variant<usb::OpenedInterface, usb::UsbError> result) {
         if (auto* opened = std::get_if<usb::OpenedInterface>(&result)) {
             note(m_log, describe() + ": claimed interface 0");
             opened->transport =
@@ -168,7 +178,6 @@ public:
         return result;
     }
 
-private:
     usb::UsbStatus logged(const std::string& what, usb::UsbStatus status) {
         note(m_log, describe() + ": " + what + (status ? ": " + status->message : " ok"));
         return status;

@@ -263,8 +263,11 @@ commands:
               write the firmware and the database for the chosen countries
   verify      check, then read back the RD and GPS images and their verify blocks and
               say for each whether the detector holds the same; writes nothing
-  list        show every attached detector: port, release, INQUIRY text and whether it is
-              free, busy (held by another program; never taken from it) or not permitted
+  list        show every attached detector (USB 0483:5720): port, release, product and
+              state; it takes none from anyone. Another release: its descriptors only, not
+              opened. Held by a kernel driver (usb-storage): opened to read its product
+              string, not claimed. Otherwise: claimed for a moment, asked INQUIRY and
+              released (busy: another program holds it; not permitted: the udev rule)
   station --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake]
           [--log FILE] [--jobs N]
               workshop mode: update every detector plugged in, each in its own process with

@@ -19,6 +19,8 @@ std::string stateText(const usb::SurveyedDetector& d) {
     std::string text = usb::DetectorSurvey::stateName(d.state);
     if (d.state == usb::SurveyState::Busy) {
         text += " (held by another program or updater)";
+    } else if (d.state == usb::SurveyState::KernelDriver) {
+        text += " (held by a kernel driver such as usb-storage; left to it)";
     } else if (d.state == usb::SurveyState::Unreadable) {
         text += " (" + d.reason + ")";
     }
@@ -81,7 +83,7 @@ int DetectorList::run(bool json, std::FILE* out, std::FILE* jsonOut) {
         return 1;
     }
     auto bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
-    const auto detectors = usb::DetectorSurvey::survey(*bus, kTransferTimeout);
+    const auto detectors = usb::DetectorSurvey::survey(*bus, kTransferTimeout, kReleaseUpdated);
     if (json) {
         std::fprintf(jsonOut, "%s\n", DetectorList::json(detectors).dump(2).c_str());
     } else {

@@ -48,27 +48,31 @@ void inquire(UsbTransport& pipes, SurveyedDetector& entry, std::chrono::millisec
 
 } // namespace
 
-std::vector<SurveyedDetector> DetectorSurvey::survey(UsbBus& bus,
-                                                     std::chrono::milliseconds timeout) {
+std::vector<SurveyedDetector> DetectorSurvey::survey(UsbBus& bus, std::chrono::milliseconds timeout,
+                                                     std::uint16_t release) {
     std::vector<SurveyedDetector> found;
     for (auto& device : bus.takeMatched()) {
         SurveyedDetector entry;
         entry.port = device->portPath();
         entry.name = device->describe();
         entry.identity = device->identity();
+        if (entry.identity.release != release) {
+            entry.state = SurveyState::NotOpened;
+            found.push_back(std::move(entry));
+            continue;
+        }
         const auto look = [&]() -> std::optional<UsbError> {
             if (auto error = device->open()) {
                 return error;
             }
-            if (device->numberOfConfigurations() == 0) {
-                return UsbError{UsbErrorKind::Protocol, entry.name + " has no configuration"};
+            if (device->kernelDriverHolds()) {
+                entry.state = SurveyState::KernelDriver;
+                entry.product = device->productString();
+                return std::nullopt;
             }
-            if (const auto value = device->configurationValue(0)) {
-                if (auto error = device->setConfiguration(*value)) {
-                    return error;
-                }
-            }
-            auto opened = device->openFirstInterface();
+            // The configuration is left as it is: a device that is not configured shows as
+            // unreadable.
+            auto opened = device->openFirstInterfaceIfFree();
             if (auto* error = std::get_if<UsbError>(&opened)) {
                 return *error;
             }
@@ -99,6 +103,10 @@ const char* DetectorSurvey::stateName(SurveyState state) {
         return "not permitted";
     case SurveyState::Unreadable:
         return "unreadable";
+    case SurveyState::KernelDriver:
+        return "kernel driver";
+    case SurveyState::NotOpened:
+        return "not opened";
     }
     return "unreadable";
 }

@@ -116,6 +116,48 @@ public:
     }
 
     std::variant<OpenedInterface, UsbError> openFirstInterface() override {
+        return claimFirstInterface(true);
+    }
+
+    std::variant<OpenedInterface, UsbError> openFirstInterfaceIfFree() override {
+        return claimFirstInterface(false);
+    }
+
+    bool kernelDriverHolds() override {
+        if (!m_handle) {
+            return false;
+        }
+        libusb_config_descriptor* config = nullptr;
+        if (libusb_get_active_config_descriptor(m_device.device, &config) != LIBUSB_SUCCESS) {
+            return false;
+        }
+        int number = -1;
+        if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
+            number = config->interface[0].altsetting[0].bInterfaceNumber;
+        }
+        libusb_free_config_descriptor(config);
+        // Asks usbfs which driver is bound (GETDRIVER); usbfs itself, another program's claim,
+        // does not count.
+        return number >= 0 && libusb_kernel_driver_active(m_handle->handle, number) == 1;
+    }
+
+    std::string productString() override {
+        if (!m_handle || m_descriptor.iProduct == 0) {
+            return {};
+        }
+        unsigned char text[128] = {};
+        const int length = libusb_get_string_descriptor_ascii(
+            m_handle->handle, m_descriptor.iProduct, text, static_cast<int>(sizeof text - 1));
+        std::string product;
+        for (int i = 0; i < length; ++i) {
+            const auto c = text[i];
+            product += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+        }
+        return product;
+    }
+
+private:
+    std::variant<OpenedInterface, UsbError> claimFirstInterface(bool takeFromKernelDriver) {
         if (!m_handle) {
             return UsbError{UsbErrorKind::Io, describe() + " is not open"};
         }
@@ -165,8 +207,9 @@ public:
                                                                   : "IN or OUT") +
                                                         " endpoint"};
         }
-        // Where the kernel's mass-storage driver holds the interface, take it for this run.
-        libusb_set_auto_detach_kernel_driver(m_handle->handle, 1);
+        // Where the kernel's mass-storage driver holds the interface, take it for this run;
+        // otherwise a driver's hold makes the claim fail with BUSY.
+        libusb_set_auto_detach_kernel_driver(m_handle->handle, takeFromKernelDriver ? 1 : 0);
         rc = libusb_claim_interface(m_handle->handle, number);
         if (rc != LIBUSB_SUCCESS) {
             return detail::translateLibusbError(rc, "claiming interface " + std::to_string(number) +
@@ -177,7 +220,6 @@ public:
         return opened;
     }
 
-private:
     std::shared_ptr<detail::LibusbContext> m_context;
     DeviceRef m_device;
     libusb_device_descriptor m_descriptor{};

@@ -69,6 +69,20 @@ public:
     // pipes. Needs open(). Fails with NotPermitted, Busy, NoDevice, Protocol (no interface, no
     // bulk endpoints) or Io.
     virtual std::variant<OpenedInterface, UsbError> openFirstInterface() = 0;
+
+    // For looking at a device without taking it from anyone. The defaults suit a device no
+    // kernel driver can hold (a virtual one).
+    // Whether a kernel driver (e.g. usb-storage) has the first interface bound: asked, nothing
+    // taken. Needs open(). False where it cannot be told.
+    virtual bool kernelDriverHolds() { return false; }
+    // The product string descriptor, read on the control pipe without claiming anything;
+    // empty when the device has none or does not give it. Needs open().
+    virtual std::string productString() { return {}; }
+    // As openFirstInterface, but a kernel driver bound to the interface keeps it: the claim
+    // then fails with Busy.
+    virtual std::variant<OpenedInterface, UsbError> openFirstInterfaceIfFree() {
+        return openFirstInterface();
+    }
 };
 
 } // namespace usb

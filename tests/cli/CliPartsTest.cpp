@@ -132,7 +132,7 @@ TEST(StationOutcomeTest, ResultsFromTheChildsJsonAndExitStatus) {
 }
 
 TEST(DetectorListTest, TableAndJsonNameStateAndFix) {
-    std::vector<usb::SurveyedDetector> found(3);
+    std::vector<usb::SurveyedDetector> found(5);
     found[0] = {"1-4.1",
                 "bus 1 device 2",
                 {0x0483, 0x5720, 0x0200},
@@ -141,7 +141,7 @@ TEST(DetectorListTest, TableAndJsonNameStateAndFix) {
                 ""};
     found[1] = {"1-4.2",
                 "bus 1 device 3",
-                {0x0483, 0x5720, 0x0100},
+                {0x0483, 0x5720, 0x0200},
                 usb::SurveyState::NotPermitted,
                 "",
                 "opening: LIBUSB_ERROR_ACCESS"};
@@ -151,20 +151,33 @@ TEST(DetectorListTest, TableAndJsonNameStateAndFix) {
                 usb::SurveyState::Busy,
                 "",
                 "claiming: LIBUSB_ERROR_BUSY"};
+    found[3] = {"2-2",
+                "bus 2 device 10",
+                {0x0483, 0x5720, 0x0200},
+                usb::SurveyState::KernelDriver,
+                "Mass Storage",
+                ""};
+    found[4] = {"2-3", "bus 2 device 11", {0x0483, 0x5720, 0x0100}, usb::SurveyState::NotOpened, "",
+                ""};
     EXPECT_EQ(DetectorList::table(found),
               "PORT         RELEASE PRODUCT                  STATE\n"
               "1-4.1        0200    CORVANTHIS UMSCPT DEVICE free\n"
-              "1-4.2        0100    -                        not permitted, not updated: "
-              "release 0100 is not 0200\n"
+              "1-4.2        0200    -                        not permitted\n"
               "  fix: install the udev rule: sudo cp packaging/udev/70-detector-updater.rules "
               "/etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger, then "
               "plug the detector in again\n"
               "2-1          0200    -                        busy (held by another program or "
-              "updater)\n");
+              "updater)\n"
+              "2-2          0200    Mass Storage             kernel driver (held by a kernel "
+              "driver such as usb-storage; left to it)\n"
+              "2-3          0100    -                        not opened, not updated: release "
+              "0100 is not 0200\n");
     const auto json = DetectorList::json(found);
-    ASSERT_EQ(json.size(), 3U);
+    ASSERT_EQ(json.size(), 5U);
     EXPECT_EQ(json[1]["state"], "not permitted");
-    EXPECT_EQ(json[1]["supported"], false);
+    EXPECT_EQ(json[3]["state"], "kernel driver");
+    EXPECT_EQ(json[4]["state"], "not opened");
+    EXPECT_EQ(json[4]["supported"], false);
     EXPECT_TRUE(json[1].contains("fix"));
     EXPECT_FALSE(json[2].contains("fix"));
     EXPECT_EQ(json[2]["reason"], "claiming: LIBUSB_ERROR_BUSY");

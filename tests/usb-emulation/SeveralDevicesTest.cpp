@@ -131,44 +131,66 @@ protected:
     fs::path m_folder;
 };
 
-TEST_F(SeveralDevicesTest, ListShowsEachDetectorWithItsStateAndLeavesTheBusyOneToItsHolder) {
-    auto first = demoDetector();
-    auto held = demoDetector();
-    auto old = demoDetector(0x0100);
-    usb.plugAt("1-4.1", 2, first);
-    usb.plugAt("1-4.2", 3, held);
-    usb.plugAt("1-2", 4, old);
-    auto holder = holdPort("1-4.2");
-    ASSERT_NE(holder, nullptr);
-    ASSERT_EQ(usb.driverDetachCount(3), 1);
+TEST_F(SeveralDevicesTest, ListTakesNoDetectorFromItsHolderOrFromTheKernelDriver) {
+    struct Row {
+        std::string port;
+        int devnum;
+        std::uint16_t release;
+        bool driverBound;
+        bool heldHere; // claimed by this process before `list` runs
+        std::string product;
+        std::string state;
+        int claims; // after `list`, the holder's included
+        int detaches;
+    };
+    const std::vector<Row> rows = {
+        // Known from its descriptors alone: not even opened.
+        {"1-2", 4, 0x0100, true, false, "", "not opened", 0, 0},
+        {"1-4.1", 2, 0x0200, false, false, "CORVANTHIS UMSCPT DEVICE", "free", 1, 0},
+        {"1-4.2", 3, 0x0200, true, true, "", "busy", 1, 1},
+        // usb-storage keeps it: shown by its product string, not claimed.
+        {"1-4.3", 5, 0x0200, true, false, "Mass Storage Device", "kernel driver", 0, 0},
+    };
+    std::vector<std::shared_ptr<sim::VirtualDetector>> detectors;
+    std::vector<std::shared_ptr<usb::UsbTransport>> holders;
+    for (const auto& row : rows) {
+        detectors.push_back(demoDetector(row.release));
+        UsbEmulation::Options options;
+        options.driverBound = row.driverBound;
+        usb.plugAt(row.port, row.devnum, detectors.back(), options);
+    }
+    for (const auto& row : rows) {
+        if (row.heldHere) {
+            holders.push_back(holdPort(row.port));
+            ASSERT_NE(holders.back(), nullptr);
+        }
+    }
 
     const auto run = CliRun({"list", "--json"}).wait(30s);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto list = nlohmann::json::parse(run.out);
-    ASSERT_EQ(list.size(), 3U) << run.out;
-    const std::vector<std::tuple<std::string, std::string, std::string, std::string>> expected = {
-        {"1-2", "0100", "CORVANTHIS UMSCPT DEVICE", "free"},
-        {"1-4.1", "0200", "CORVANTHIS UMSCPT DEVICE", "free"},
-        {"1-4.2", "0200", "", "busy"}};
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const auto& [port, release, product, state] = expected[i];
-        EXPECT_EQ(list[i]["port"], port) << run.out;
-        EXPECT_EQ(list[i]["release"], release) << run.out;
-        EXPECT_EQ(list[i]["product"], product) << run.out;
-        EXPECT_EQ(list[i]["state"], state) << run.out;
+    ASSERT_EQ(list.size(), rows.size()) << run.out;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& row = rows[i];
+        EXPECT_EQ(list[i]["port"], row.port) << run.out;
+        EXPECT_EQ(list[i]["product"], row.product) << run.out;
+        EXPECT_EQ(list[i]["state"], row.state) << run.out;
+        EXPECT_EQ(usb.claimCount(row.devnum), row.claims) << row.port;
+        EXPECT_EQ(usb.driverDetachCount(row.devnum), row.detaches) << row.port;
+        EXPECT_EQ(usb.driverBound(row.devnum), row.driverBound && !row.heldHere) << row.port;
+        // Only the free one was asked INQUIRY.
+        EXPECT_EQ(detectors[i]->completedTransactions(), row.state == "free" ? 1U : 0U) << row.port;
     }
-    // The holder still has its device: nothing was detached from it, and it still talks.
-    EXPECT_EQ(usb.driverDetachCount(3), 1);
-    EXPECT_EQ(held->completedTransactions(), 0U);
+    EXPECT_EQ(usb.requestCount(4), 0) << "the other release is never opened";
+    // The holder still talks to its device.
     const auto wrapper = usb::kInquiryTemplate;
-    EXPECT_TRUE(holder->bulkWrite(wrapper, 2s).ok());
-    // The free ones answered INQUIRY and got their kernel driver back.
-    EXPECT_EQ(first->completedTransactions(), 1U);
-    EXPECT_TRUE(usb.driverBound(2));
-    EXPECT_TRUE(usb.driverBound(4));
+    EXPECT_TRUE(holders.front()->bulkWrite(wrapper, 2s).ok());
 
     const auto table = CliRun({"list"}).wait(30s);
     EXPECT_NE(table.out.find("1-4.2        0200    -                        busy"),
+              std::string::npos)
+        << table.out;
+    EXPECT_NE(table.out.find("1-4.3        0200    Mass Storage Device      kernel driver"),
               std::string::npos)
         << table.out;
 }

@@ -10,7 +10,9 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
@@ -37,6 +39,8 @@ struct EmulatedDevice {
     UMockdevIoctlClient* owner = nullptr;
     bool driverBound = true;
     int detachCount = 0;
+    int claimCount = 0;
+    int requestCount = 0;
     bool unplugged = false;
     // Set by the detector's own unplug (from inside a request); handled under the lock.
     std::atomic<bool> unplugRequested{false};
@@ -86,6 +90,7 @@ struct EmulatedDevice {
     }
 
     void claimFor(UMockdevIoctlClient* client) {
+        ++claimCount;
         if (owner != client) {
             if (owner != nullptr) {
                 g_object_unref(owner);
@@ -100,6 +105,7 @@ struct EmulatedDevice {
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         GError* error = nullptr;
         const std::lock_guard lock(mutex);
+        ++requestCount;
         if (unplugRequested.exchange(false)) {
             failAllLocked();
         }
@@ -280,6 +286,10 @@ struct EmulatedDevice {
             // The setup packet leads the buffer; only requests without data are known.
             if (length < 8) {
                 finish(u, -EINVAL, 0);
+            } else if (const auto text = stringDescriptor(u.buffer->data)) {
+                const auto size = std::min(text->size(), static_cast<std::size_t>(length - 8));
+                std::copy_n(text->begin(), size, u.buffer->data + 8);
+                finish(u, 0, static_cast<int>(size));
             } else {
                 const std::uint8_t* p = u.buffer->data;
                 const auto word = [p](int at) {
@@ -297,6 +307,27 @@ struct EmulatedDevice {
         }
         umockdev_ioctl_client_complete(client, 0, 0);
         return true;
+    }
+
+    // GET_DESCRIPTOR(STRING) as the device's USB core answers it: the language list (US
+    // English) and the product string; nothing for other requests.
+    std::optional<std::vector<std::uint8_t>> stringDescriptor(const std::uint8_t* setup) const {
+        if (setup[0] != 0x80 || setup[1] != 0x06 || setup[3] != 0x03) {
+            return std::nullopt;
+        }
+        if (setup[2] == 0) {
+            return std::vector<std::uint8_t>{4, 0x03, 0x09, 0x04};
+        }
+        if (setup[2] != 2) {
+            return std::nullopt;
+        }
+        std::vector<std::uint8_t> text{0, 0x03};
+        for (const char c : options.productString) {
+            text.push_back(static_cast<std::uint8_t>(c));
+            text.push_back(0);
+        }
+        text[0] = static_cast<std::uint8_t>(text.size());
+        return text;
     }
 
     void answerWith(Urb u, sim::VirtualDetector::Answer answer,
@@ -531,6 +562,18 @@ bool UsbEmulation::driverBound(int devnum) const {
     const auto& device = *m_devices.at(devnum);
     const std::lock_guard lock(device.mutex);
     return device.driverBound;
+}
+
+int UsbEmulation::claimCount(int devnum) const {
+    const auto& device = *m_devices.at(devnum);
+    const std::lock_guard lock(device.mutex);
+    return device.claimCount;
+}
+
+int UsbEmulation::requestCount(int devnum) const {
+    const auto& device = *m_devices.at(devnum);
+    const std::lock_guard lock(device.mutex);
+    return device.requestCount;
 }
 
 } // namespace testing_support

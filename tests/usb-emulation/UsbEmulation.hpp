@@ -32,6 +32,8 @@ public:
         bool refuseDetach = false;
         // The interface's two endpoints are bulk ones; false makes them interrupt endpoints.
         bool bulkEndpoints = true;
+        // String descriptor 2 (iProduct), given on the control pipe.
+        std::string productString = "Mass Storage Device";
     };
 
     // Plugs `detector` in as bus 1 device `devnum` (2..99) on port 1-`devnum`; its release
@@ -57,6 +59,10 @@ public:
     // How often the kernel driver was taken from the interface, and whether it is bound now.
     int driverDetachCount(int devnum) const;
     bool driverBound(int devnum) const;
+    // How often the interface was claimed (by any connection), and how many requests reached
+    // the device node at all; opening it is one.
+    int claimCount(int devnum) const;
+    int requestCount(int devnum) const;
 
 private:
     void* m_testbed = nullptr; // UMockdevTestbed*
