@@ -793,9 +793,8 @@ int CliApplication::run() {
     if (const int status = run.prepare(); status != kComplete) {
         return run.finish(status);
     }
-    // The link's set-up diagnostics would land in the middle of the progress output.
+    // The link's set-up diagnostics ("direction in, ") mean nothing to a user: the trace only.
     usb::setDiagnosticSink([log = run.trace](std::string_view text) {
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
         if (log) {
             log->line("usb", text);
         }

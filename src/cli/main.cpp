@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    // Our own output goes to the real standard output; anything else printed there (the USB
-    // link's set-up diagnostics) goes to standard error, so --json output stays one object.
+    // Our own output goes to the real standard output; anything else printed there (by a
+    // library) goes to standard error, so --json output stays one object.
     std::fflush(stdout);
     const int stdoutCopy = dup(STDOUT_FILENO);
     std::FILE* realOut = stdoutCopy >= 0 ? fdopen(stdoutCopy, "w") : nullptr;
