@@ -626,6 +626,8 @@ int CliApplication::Run::infoOffline() {
     }
     say(texts.L("str_searching_device"));
     auto link = makeLink();
+    // The identification below runs on this thread too: Ctrl-C stops its recoveries.
+    const std::stop_callback stopLink(stop.get_token(), [&link] { link->requestStop(); });
     link->setSkipListener([this](const std::optional<usb::SkipReason>& reason) {
         if (reason &&
             (reason->kind == usb::SkipKind::NotPermitted || reason->kind == usb::SkipKind::Busy)) {

@@ -89,7 +89,7 @@ bool ConnectedTargetInit::setUsbPipe(MassStorageController& link) {
     std::array<std::uint8_t, kStatusBufferSize> buffer{};
     const auto status = std::span(buffer).first(kStatusBufferSize - 1);
     // A failure still fails the step; recovery leaves the device ready for a later command.
-    usb::LinkRecovery recovery(*pipe, timeout);
+    usb::LinkRecovery recovery(*pipe, timeout, [&link] { return link.stopRequested(); });
     const auto sent = pipe->bulkWrite(wrapper, timeout);
     if (!sent.ok()) {
         recovery.afterFailedPhase(usb::TransactionPhase::Command, *sent.error, wrapper, status);
@@ -114,7 +114,7 @@ bool ConnectedTargetInit::getDeviceInquiryCode(ConnectedTargetInfo& record,
     const usb::CommandWrapperBytes wrapper = usb::kInquiryTemplate;
     std::array<std::uint8_t, kStatusBufferSize> reBuffer{};
     const auto status = std::span(reBuffer).first(kStatusBufferSize - 1);
-    usb::LinkRecovery recovery(*pipe, timeouts.command);
+    usb::LinkRecovery recovery(*pipe, timeouts.command, [&link] { return link.stopRequested(); });
     const auto fail = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
         recovery.afterFailedPhase(phase, *failed.error, wrapper, status);
         return false;

@@ -24,7 +24,9 @@ public:
                              std::chrono::milliseconds timeout) override;
     TransferResult bulkRead(std::span<std::uint8_t> buffer,
                             std::chrono::milliseconds timeout) override;
-    // libusb_clear_halt: the kernel bounds it (5 s), since libusb takes no time-out for it.
+    // libusb_clear_halt, a synchronous request: `timeout` is not applied, since libusb takes
+    // none. The kernel bounds it at 5 s, and nothing wakes the calling thread before; a stop
+    // is honoured between recovery steps instead (LinkRecovery).
     std::optional<UsbError> clearHalt(BulkPipe pipe, std::chrono::milliseconds timeout) override;
     // A class control transfer to the claimed interface; never libusb_reset_device, which would
     // re-enumerate the device.

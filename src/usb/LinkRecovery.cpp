@@ -1,6 +1,7 @@
 #include "usb/LinkRecovery.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace usb {
 namespace {
@@ -17,14 +18,16 @@ std::uint32_t tagOf(const CommandWrapperBytes& wrapper) {
 
 } // namespace
 
-LinkRecovery::LinkRecovery(UsbTransport& pipes, std::chrono::milliseconds timeout)
+LinkRecovery::LinkRecovery(UsbTransport& pipes, std::chrono::milliseconds timeout,
+                           std::function<bool()> stopped)
     : m_pipes(pipes)
-    , m_timeout(timeout) {}
+    , m_timeout(timeout)
+    , m_stopped(std::move(stopped)) {}
 
 void LinkRecovery::afterFailedPhase(TransactionPhase phase, const UsbError& error,
                                     const CommandWrapperBytes& wrapper,
                                     std::span<std::uint8_t> statusBuffer) {
-    if (error.kind == UsbErrorKind::NoDevice) {
+    if (error.kind == UsbErrorKind::NoDevice || stopping()) {
         return;
     }
     if (error.kind != UsbErrorKind::Stall || phase == TransactionPhase::Command) {
@@ -39,6 +42,9 @@ void LinkRecovery::afterFailedPhase(TransactionPhase phase, const UsbError& erro
 
 void LinkRecovery::readStatus(const CommandWrapperBytes& wrapper,
                               std::span<std::uint8_t> statusBuffer, bool stalledBefore) {
+    if (stopping()) {
+        return;
+    }
     const auto status = m_pipes.bulkRead(statusBuffer, m_timeout);
     if (status.ok()) {
         afterStatus(statusBuffer.first(std::min(status.transferred, statusBuffer.size())), wrapper);
@@ -65,6 +71,9 @@ void LinkRecovery::afterStatus(std::span<const std::uint8_t> received,
 }
 
 bool LinkRecovery::clearOrReset(BulkPipe pipe) {
+    if (stopping()) {
+        return false;
+    }
     const auto error = m_pipes.clearHalt(pipe, m_timeout);
     if (!error) {
         return true;
@@ -77,13 +86,15 @@ bool LinkRecovery::clearOrReset(BulkPipe pipe) {
 }
 
 void LinkRecovery::resetRecovery() {
-    if (gone(m_pipes.resetMassStorage(m_timeout))) {
+    if (stopping() || gone(m_pipes.resetMassStorage(m_timeout))) {
         return;
     }
-    if (gone(m_pipes.clearHalt(BulkPipe::In, m_timeout))) {
+    if (stopping() || gone(m_pipes.clearHalt(BulkPipe::In, m_timeout))) {
         return;
     }
-    m_pipes.clearHalt(BulkPipe::Out, m_timeout);
+    if (!stopping()) {
+        m_pipes.clearHalt(BulkPipe::Out, m_timeout);
+    }
 }
 
 } // namespace usb

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace usb {
@@ -15,11 +16,20 @@ namespace usb {
 enum class TransactionPhase { Command, DataIn, DataOut, Status };
 
 // Nothing is retried: the operation that failed stays failed, and recovery only makes sure that
-// the next wrapper meets a device waiting for one. Each step is bounded by the time-out given;
-// a device that is gone ends recovery at once. Recovery's own transfers leave `kr` alone.
+// the next wrapper meets a device waiting for one. A device that is gone ends recovery at once.
+// Recovery's own transfers leave `kr` alone.
+//
+// Time: each step is one transport call, bounded as UsbTransport bounds it. Over libusb a
+// status read and the mass storage reset keep the time-out given, but a clear-halt does not
+// (the kernel bounds it at 5 s), so a reset recovery can take the time-out plus 2 x 5 s.
+// `stopped` is asked before every step; once it says so no further step is issued. A quit then
+// waits only for the step in flight (a clear-halt's 5 s can still outlast a front end's quit
+// deadline, which then ends the process), and the device is left as a quit in the middle of a
+// command leaves it: possibly out of step, until a later command's recovery.
 class LinkRecovery {
 public:
-    LinkRecovery(UsbTransport& pipes, std::chrono::milliseconds timeout);
+    LinkRecovery(UsbTransport& pipes, std::chrono::milliseconds timeout,
+                 std::function<bool()> stopped = {});
 
     // After `error` in `phase` of the transaction sent as `wrapper`:
     // - a stall in a data phase: clears that pipe's halt, then reads the status wrapper into
@@ -38,14 +48,17 @@ public:
     void resetRecovery();
 
 private:
-    // False when the device is gone (recovery ends); true otherwise, having reset the device
-    // when the clear failed.
+    // False when the device is gone or a stop was asked (recovery ends); true otherwise, having
+    // reset the device when the clear failed.
     bool clearOrReset(BulkPipe pipe);
     void readStatus(const CommandWrapperBytes& wrapper, std::span<std::uint8_t> statusBuffer,
                     bool stalledBefore);
 
+    bool stopping() const { return m_stopped && m_stopped(); }
+
     UsbTransport& m_pipes;
     std::chrono::milliseconds m_timeout;
+    std::function<bool()> m_stopped;
 };
 
 } // namespace usb

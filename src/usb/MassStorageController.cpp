@@ -292,7 +292,8 @@ bool MassStorageController::ReadFromDevice(std::uint8_t selector, std::uint32_t 
     usb::writeWrapperLength(Command_Read, length);
     usb::writeMemoryCommand(Command_Read, selector, usb::blockNumberFor(address, length));
     // The read still fails after recovery; recovery only readies the link for the next one.
-    usb::LinkRecovery recovery(*pipes, m_timeouts.command);
+    usb::LinkRecovery recovery(*pipes, m_timeouts.command,
+                               [&link] { return link.stopRequested(); });
     const auto recoverAfter = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
         recovery.afterFailedPhase(phase, *failed.error, Command_Read, gBuffer);
         return false;
@@ -329,7 +330,7 @@ bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t a
     std::copy_n(data.begin(), length, m_stagingArea.begin());
     usb::writeWrapperLength(Command_Write, length);
     usb::writeMemoryCommand(Command_Write, selector, usb::blockNumberFor(address, length));
-    usb::LinkRecovery recovery(*pipes, m_timeouts.command);
+    usb::LinkRecovery recovery(*pipes, m_timeouts.command, [this] { return stopRequested(); });
     const auto recoverAfter = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
         recovery.afterFailedPhase(phase, *failed.error, Command_Write, gBuffer);
         return false;

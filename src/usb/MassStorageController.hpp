@@ -56,6 +56,9 @@ public:
     // Ends a waiting MassStorageControllerInit within one polling round. Safe from any thread;
     // stays in effect for later calls.
     void requestStop();
+    // Whether requestStop() was called. A recovery after a failed command then issues no
+    // further step, so a quit waits at most for the step in flight (see LinkRecovery).
+    bool stopRequested() const { return m_stopRequested.load(); }
     // Why the latest MassStorageControllerInit could not wait for a device at all (the USB
     // library did not start); nothing when it could.
     [[nodiscard]] std::optional<std::string> startFailure() const;

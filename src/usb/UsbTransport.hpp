@@ -59,6 +59,7 @@ public:
     // CLEAR_FEATURE(ENDPOINT_HALT) for that pipe's endpoint (and the host's data toggle with
     // it). Nothing on success; fails with Timeout, Stall (the device refused the request),
     // NoDevice or Io. A device that must first be reset may take the request and stay halted.
+    // Whether `timeout` bounds it depends on the implementation (libusb: it does not).
     virtual std::optional<UsbError> clearHalt(BulkPipe pipe, std::chrono::milliseconds timeout) = 0;
 
     // The Bulk-Only Mass Storage Reset: class request 0xFF (bmRequestType 0x21, wValue 0, no

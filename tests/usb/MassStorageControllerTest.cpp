@@ -7,6 +7,7 @@
 #include "usb/RecoveryScenarios.hpp"
 
 #include <csignal>
+#include <functional>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -43,39 +44,39 @@ public:
     usb::TransferResult bulkWrite(std::span<const std::uint8_t> data,
                                   std::chrono::milliseconds timeout) override {
         auto r = m_device->bulkWrite(data, timeout);
-        transfers.push_back({true, {data.begin(), data.end()}, data.size(), r.ok(), {}, kind(r)});
+        record({true, {data.begin(), data.end()}, data.size(), r.ok(), {}, kind(r)});
         return r;
     }
     usb::TransferResult bulkRead(std::span<std::uint8_t> buffer,
                                  std::chrono::milliseconds timeout) override {
         if (stalledStatusReads > 0 && buffer.size() == usb::kMaxTransferLength) {
             --stalledStatusReads;
-            transfers.push_back({false, {}, buffer.size(), false, {}, usb::UsbErrorKind::Stall});
+            record({false, {}, buffer.size(), false, {}, usb::UsbErrorKind::Stall});
             return {0, usb::UsbError{usb::UsbErrorKind::Stall, "stalled by the test"}};
         }
         auto r = m_device->bulkRead(buffer, timeout);
-        transfers.push_back({false,
-                             {buffer.begin(), buffer.begin() + r.transferred},
-                             buffer.size(),
-                             r.ok(),
-                             {},
-                             kind(r)});
+        record({false,
+                {buffer.begin(), buffer.begin() + r.transferred},
+                buffer.size(),
+                r.ok(),
+                {},
+                kind(r)});
         return r;
     }
     std::optional<usb::UsbError> clearHalt(usb::BulkPipe pipe,
                                            std::chrono::milliseconds timeout) override {
         auto e = m_device->clearHalt(pipe, timeout);
-        transfers.push_back({pipe == usb::BulkPipe::Out,
-                             {},
-                             0,
-                             !e,
-                             pipe == usb::BulkPipe::In ? "clear in" : "clear out",
-                             {}});
+        record({pipe == usb::BulkPipe::Out,
+                {},
+                0,
+                !e,
+                pipe == usb::BulkPipe::In ? "clear in" : "clear out",
+                {}});
         return e;
     }
     std::optional<usb::UsbError> resetMassStorage(std::chrono::milliseconds timeout) override {
         auto e = m_device->resetMassStorage(timeout);
-        transfers.push_back({true, {}, 0, !e, "reset", {}});
+        record({true, {}, 0, !e, "reset", {}});
         return e;
     }
 
@@ -84,21 +85,31 @@ public:
     std::vector<std::string> ops() const {
         std::vector<std::string> out;
         for (const auto& t : transfers) {
-            if (!t.control.empty()) {
-                out.push_back(t.control);
-            } else {
-                out.push_back(std::string(t.out ? "W" : "R") +
-                              (t.error ? std::string(" ") + usb::toString(*t.error) : ""));
-            }
+            out.push_back(name(t));
         }
         return out;
     }
 
     std::vector<Transfer> transfers;
+    // Told each operation by its name in ops() as it returns, as if the call still blocked.
+    std::function<void(const std::string& op)> onOp;
     // The next status reads (4096 bytes asked) stall without reaching the device.
     int stalledStatusReads = 0;
 
 private:
+    static std::string name(const Transfer& t) {
+        if (!t.control.empty()) {
+            return t.control;
+        }
+        return std::string(t.out ? "W" : "R") +
+               (t.error ? std::string(" ") + usb::toString(*t.error) : "");
+    }
+    void record(Transfer t) {
+        transfers.push_back(std::move(t));
+        if (onOp) {
+            onOp(name(transfers.back()));
+        }
+    }
     static std::optional<usb::UsbErrorKind> kind(const usb::TransferResult& r) {
         return r.ok() ? std::nullopt : std::optional(r.error->kind);
     }
@@ -419,6 +430,32 @@ TEST_F(LinkTest, StatusThatStallsAgainAfterTheClearGetsResetRecovery) {
                                                   "R stall", "reset", "clear in", "clear out"));
     EXPECT_TRUE(link->ReadFromDevice(0, 0x1100, page, 256, *link)) << detector->traceText();
     EXPECT_EQ(page, std::vector<std::uint8_t>(256, 0xB2));
+}
+
+// A clear-halt over libusb ignores its time-out (the kernel gives it 5 s): a quit must not wait
+// for the steps after the one in flight.
+TEST_F(LinkTest, StopDuringRecoveryIssuesNoFurtherStep) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"R timeout", {"W", "R timeout"}},
+        {"clear in", {"W", "R timeout", "reset", "clear in"}},
+    };
+    for (const auto& [stopAt, expected] : cases) {
+        sim::DeviceProfile profile;
+        auto silent = sim::Fault::make(K::NoAnswer);
+        silent.address = 0x1000;
+        silent.phase = sim::Phase::Data;
+        profile.faults.push_back(silent);
+        connect(profile);
+        wire->onOp = [this, stopAt = stopAt](const std::string& op) {
+            if (op == stopAt) {
+                link->requestStop();
+            }
+        };
+        std::vector<std::uint8_t> page(256);
+        EXPECT_FALSE(link->ReadFromDevice(0, 0x1000, page, 256, *link));
+        EXPECT_THAT(wire->ops(), testing::ElementsAreArray(expected)) << "stop at " << stopAt;
+        usb::releaseOpenInterface();
+    }
 }
 
 TEST_F(LinkTest, GoneDeviceEndsRecoveryAtOnce) {
