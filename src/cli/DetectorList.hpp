@@ -1,5 +1,5 @@
 #pragma once
-// The `list` command: every attached detector with its port, release, INQUIRY text and state.
+// The `list` command: every attached detector with its port, release, product and state.
 
 #include "usb/DetectorSurvey.hpp"
 

@@ -1,5 +1,5 @@
 #pragma once
-// A look at every attached detector without keeping any: port, release, INQUIRY text and state.
+// A look at every attached detector without taking any from anyone: port, release, product, state.
 
 #include "usb/UsbBus.hpp"
 
