@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -259,7 +260,8 @@ TEST_F(StationTest, UnplugInTheMiddleFailsThatDeviceOnly) {
     const auto out = output();
     EXPECT_NE(out.find("Station: 2 device(s), 1 completed, 1 failed"), std::string::npos) << out;
     // On a terminal the live lines are redrawn in place, and each result stays above them.
-    EXPECT_NE(out.find("\033[1A\033[J"), std::string::npos) << out;
+    // How many lines are live at a redraw depends on timing: both jobs may end in one round.
+    EXPECT_TRUE(std::regex_search(out, std::regex("\033\\[[12]A\033\\[J"))) << out;
     EXPECT_NE(out.find("1-1        5810 SIGNATURE     COMPLETE\n"), std::string::npos) << out;
     EXPECT_NE(out.find("1-2        5810 SIGNATURE     FAIL: "), std::string::npos) << out;
     EXPECT_NE(out.find("  1 failed: " + byPort["1-2"]["error"].get<std::string>()),
