@@ -250,6 +250,16 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
     return options;
 }
 
+CliLanguage CliArguments::languageOf(const std::vector<std::string>& args) {
+    CliLanguage language = languageFromEnvironment();
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--lang" && (args[i + 1] == "ru" || args[i + 1] == "en")) {
+            language = args[i + 1] == "ru" ? CliLanguage::Russian : CliLanguage::English;
+        }
+    }
+    return language;
+}
+
 std::string CliArguments::usage() {
     return R"(usage: detector-updater-cli [OPTIONS] COMMAND
 commands:

@@ -56,6 +56,8 @@ public:
     // simulated device.
     static std::variant<CliOptions, CliUsageError> parse(const std::vector<std::string>& args);
 
-    // The usage text printed for --help and after a usage error.
+    // The usage text printed for --help.
     static std::string usage();
+    // The language of the texts for these arguments: --lang, else the locale's.
+    static CliLanguage languageOf(const std::vector<std::string>& args);
 };
