@@ -114,6 +114,153 @@ const Entry kEntries[] = {
                              "профиль устройства {1} нельзя использовать: {2}"},
     {"cli_dump_unwritten", "cannot write {1}", "нельзя записать {1}"},
     {"cli_not_a_folder", "not a folder", "это не папка"},
+    // The help.
+    {"cli_help", R"(usage: detector-updater-cli [OPTIONS] COMMAND
+commands:
+  info [--offline]
+              wait for a detector, identify it and print its model and versions
+              (--offline: without any request to the update server)
+  check       info, then ask the update server and print what an update would write
+  countries   print the server's country list with camera, Strelka and Fake counts
+              (needs only the server, no detector)
+  update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
+              write the firmware and the database for the chosen countries
+  verify      check, then read back the RD and GPS images and their verify blocks and
+              say for each whether the detector holds the same; writes nothing
+  list        show every attached detector: port, release, INQUIRY text and whether it is
+              free, busy (held by another program; never taken from it) or not permitted
+  station --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake]
+          [--log FILE] [--jobs N]
+              workshop mode: update every detector plugged in, each in its own process with
+              --device usb:PORT, one live line per device; the first Ctrl-C stops taking new
+              detectors, the second stops the running updates; a summary at the end
+options:
+  --server URL         update server base address
+  --probe-url URL      connectivity probe address
+  --device usb|usb:PORT|sim:PROFILE.json
+                       the detector on USB (default: the first one free), only the one on
+                       PORT (e.g. 1-4.2, as 'list' shows it), or a virtual detector
+  --wait SECONDS       give up when no detector is there in time (default: wait until Ctrl-C);
+                       station: end once nothing has run or arrived for SECONDS
+  --log FILE           station: append one JSON line per finished device to FILE
+  --jobs N             station: at most N updates at once (default: one per processor core)
+  --no-pauses          skip the fixed pauses (virtual detector only)
+  --trace FILE         write every USB transaction and HTTP request to FILE
+  --dump-memory DIR    write the virtual detector's memory as DIR/selector0.hex, selector1.hex
+                       at the end (DIR is made if missing; one that cannot be written is a
+                       usage error before anything runs)
+  --json               print one JSON result object on stdout (texts go to stderr); list:
+                       a JSON array
+  --lang ru|en         language of the texts (default from LANG)
+  --demo               embedded simulated update server and virtual detector
+  --version            print the version and exit
+exit status: 0 complete (verify: all the same), 1 failed, declined or differs,
+  2 usage error, 3 no device, 130 interrupted; station: 0 only when every device completed
+)",
+                 R"(использование: detector-updater-cli [ПАРАМЕТРЫ] КОМАНДА
+команды:
+  info [--offline]
+              дождаться детектора, опознать его и показать модель и версии
+              (--offline: без единого запроса к серверу обновлений)
+  check       то же, что info, затем спросить сервер обновлений и показать, что запишет
+              обновление
+  countries   показать список стран сервера с числом камер, Стрелок и муляжей
+              (нужен только сервер, детектор не нужен)
+  update --countries СТРАНА[,СТРАНА...]|all [--exclude-strelka] [--exclude-fake] [--yes]
+              записать прошивки и базу камер выбранных стран
+  verify      то же, что check, затем прочитать образы RD и GPS и их проверочные блоки и
+              сказать о каждом, то ли в детекторе; ничего не записывает
+  list        показать все подключённые детекторы: порт, выпуск, текст INQUIRY и состояние:
+              свободен, занят (его держит другая программа; у неё он не отнимается) или
+              нет прав
+  station --countries СТРАНА[,СТРАНА...]|all [--exclude-strelka] [--exclude-fake]
+          [--log ФАЙЛ] [--jobs N]
+              режим мастерской: обновить каждый подключаемый детектор, каждый в своём
+              процессе с --device usb:PORT, по живой строке на устройство; первый Ctrl-C
+              перестаёт брать новые детекторы, второй останавливает идущие обновления; в
+              конце итог
+параметры:
+  --server URL         адрес сервера обновлений
+  --probe-url URL      адрес проверки связи
+  --device usb|usb:PORT|sim:PROFILE.json
+                       детектор на USB (по умолчанию первый свободный), только тот, что на
+                       порту PORT (например 1-4.2, как его показывает 'list'), или
+                       виртуальный детектор
+  --wait СЕКУНДЫ       сдаться, если детектора нет в это время (по умолчанию ждать до Ctrl-C);
+                       station: закончить, когда СЕКУНДЫ ничего не шло и не появлялось
+  --log ФАЙЛ           station: дописывать в ФАЙЛ по строке JSON на каждое готовое устройство
+  --jobs N             station: не больше N обновлений сразу (по умолчанию по одному на ядро)
+  --no-pauses          без постоянных пауз (только виртуальный детектор)
+  --trace ФАЙЛ         записать в ФАЙЛ каждую передачу по USB и каждый запрос HTTP
+  --dump-memory ПАПКА  в конце записать память виртуального детектора в ПАПКА/selector0.hex,
+                       selector1.hex (ПАПКА создаётся, если её нет; папка, в которую нельзя
+                       писать, — ошибка использования ещё до начала работы)
+  --json               вывести на stdout один объект JSON с итогом (тексты идут в stderr);
+                       list: массив JSON
+  --lang ru|en         язык текстов (по умолчанию из LANG)
+  --demo               встроенный имитатор сервера обновлений и виртуальный детектор
+  --version            показать версию и выйти
+код выхода: 0 готово (verify: всё совпадает), 1 ошибка, отказ или отличие,
+  2 ошибка использования, 3 нет устройства, 130 прервано; station: 0, только если все
+  устройства обновлены
+)"},
+    // Usage errors.
+    {"cli_usage_server", "--server needs a URL",
+                       "--server: нужен URL"},
+    {"cli_usage_probe", "--probe-url needs a URL",
+                      "--probe-url: нужен URL"},
+    {"cli_usage_device", "--device needs 'usb', 'usb:PORT' or 'sim:PROFILE.json'",
+                       "--device: нужно 'usb', 'usb:PORT' или 'sim:PROFILE.json'"},
+    {"cli_usage_port", "--device usb:PORT takes a port path such as 1-4.2 (see 'list'), not '{1}'",
+                     "--device usb:PORT: нужен путь порта, например 1-4.2 (см. 'list'), а не '{1}'"},
+    {"cli_usage_device_kind", "--device takes 'usb', 'usb:PORT' or 'sim:PROFILE.json', not '{1}'",
+                            "--device: нужно 'usb', 'usb:PORT' или 'sim:PROFILE.json', а не '{1}'"},
+    {"cli_usage_wait", "--wait needs a number of seconds",
+                     "--wait: нужно число секунд"},
+    {"cli_usage_wait_value", "--wait takes a number of seconds of 0 or more, not '{1}'",
+                           "--wait: нужно число секунд, 0 или больше, а не '{1}'"},
+    {"cli_usage_trace", "--trace needs a file name",
+                      "--trace: нужно имя файла"},
+    {"cli_usage_dump", "--dump-memory needs a folder",
+                     "--dump-memory: нужна папка"},
+    {"cli_usage_lang", "--lang takes 'ru' or 'en'",
+                     "--lang: нужно 'ru' или 'en'"},
+    {"cli_usage_countries", "--countries needs NAME[,NAME...] or 'all'",
+                          "--countries: нужно СТРАНА[,СТРАНА...] или 'all'"},
+    {"cli_usage_empty_name", "--countries has an empty name in '{1}'",
+                           "--countries: пустое имя в '{1}'"},
+    {"cli_usage_log", "--log needs a file name",
+                    "--log: нужно имя файла"},
+    {"cli_usage_jobs", "--jobs takes a number from 1 to 64",
+                     "--jobs: нужно число от 1 до 64"},
+    {"cli_usage_unknown_option", "unknown option '{1}'",
+                               "неизвестный параметр '{1}'"},
+    {"cli_usage_two_commands", "more than one command ('{1}')",
+                             "больше одной команды ('{1}')"},
+    {"cli_usage_unknown_command", "unknown command '{1}'",
+                                "неизвестная команда '{1}'"},
+    {"cli_usage_no_command", "no command given",
+                           "не указана команда"},
+    {"cli_usage_no_pauses", "--no-pauses is only for a simulated device (--device sim:... or --demo); a real detector needs the pauses",
+                          "--no-pauses только для виртуального детектора (--device sim:... или --demo): настоящему нужны паузы"},
+    {"cli_usage_dump_sim", "--dump-memory is only for a simulated device (--device sim:... or --demo)",
+                         "--dump-memory только для виртуального детектора (--device sim:... или --demo)"},
+    {"cli_usage_usb_only", "'list' and 'station' work on the detectors attached over USB",
+                         "'list' и 'station' работают с детекторами, подключёнными по USB"},
+    {"cli_usage_station_port", "'station' takes every port; --device usb:PORT belongs to one update",
+                             "'station' берёт все порты; --device usb:PORT относится к одному обновлению"},
+    {"cli_usage_station_options", "--log and --jobs belong to 'station'",
+                                "--log и --jobs относятся к 'station'"},
+    {"cli_usage_station_json", "'station' writes JSON lines with --log FILE, not --json",
+                             "'station' пишет строки JSON через --log FILE, а не --json"},
+    {"cli_usage_selection", "--countries and --exclude-* belong to 'update', 'check' and 'station'",
+                          "--countries и --exclude-* относятся к 'update', 'check' и 'station'"},
+    {"cli_usage_offline", "--offline belongs to 'info'",
+                        "--offline относится к 'info'"},
+    {"cli_usage_yes", "--yes belongs to 'update'",
+                    "--yes относится к 'update'"},
+    {"cli_usage_needs_countries", "{1} needs --countries NAME[,NAME...] or --countries all",
+                                "{1}: нужно --countries СТРАНА[,СТРАНА...] или --countries all"},
 };
 // clang-format on
 

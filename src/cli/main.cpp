@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     }
     auto options = std::get<CliOptions>(std::move(parsed));
     if (options.help) {
-        std::fprintf(realOut, "%s", CliArguments::usage().c_str());
+        std::fprintf(realOut, "%s", CliArguments::usage(options.language).c_str());
         return 0;
     }
     if (options.version) {
