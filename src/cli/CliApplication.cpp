@@ -239,8 +239,8 @@ void CliApplication::Run::hintUnanswered() {
     }
     const auto settings = server::ServerSettings::current();
     // A probe sent to the update server itself found the server missing, not the Internet.
-    const bool probe = unanswered->url == settings.probeUrl &&
-                       !unanswered->url.starts_with(settings.baseAddress);
+    const bool probe =
+        unanswered->url == settings.probeUrl && !unanswered->url.starts_with(settings.baseAddress);
     say(tr(
         probe ? "cli_hint_probe" : "cli_hint_server",
         {probe ? unanswered->url : settings.baseAddress, unanswered->why, settings.baseAddress}));
