@@ -128,7 +128,7 @@ std::string textAt(const SharedTextList& list, std::size_t i) {
     return list && i < list->size() ? (*list)[i] : std::string();
 }
 
-// The process client, remembering the last request that found nobody answering, so that a
+// The process client, remembering whether the last request found nobody answering, so that a
 // failure can be followed by where it went and what to do.
 class AnswerWatch final : public server::HttpClient {
 public:
@@ -139,12 +139,11 @@ public:
 
     server::HttpResult get(const server::HttpRequest& request) override {
         auto result = server::ServerAccess::processClient()->get(request);
-        if (result.error == server::HttpError::Connect ||
-            result.error == server::HttpError::Resolve ||
-            result.error == server::HttpError::Timeout) {
-            const std::lock_guard lock(m_mutex);
-            m_last = Unanswered{request.url, result.message};
-        }
+        const bool unanswered = result.error == server::HttpError::Connect ||
+                                result.error == server::HttpError::Resolve ||
+                                result.error == server::HttpError::Timeout;
+        const std::lock_guard lock(m_mutex);
+        m_last = unanswered ? std::optional(Unanswered{request.url, result.message}) : std::nullopt;
         return result;
     }
     void stop() override { server::ServerAccess::processClient()->stop(); }
