@@ -53,6 +53,8 @@ constexpr double kVersionsReadProgress = 57.0;
 constexpr double kDeviceFoundProgress = 16.0;
 // Bytes read of each version block by info --offline.
 constexpr std::uint32_t kOfflineVersionPage = 256;
+// The label column of the device fields, widened for longer labels.
+constexpr std::size_t kDeviceLabelColumns = 16;
 // How long the workers get to return after a stop before the process ends without them.
 constexpr auto kStopGrace = std::chrono::milliseconds(700);
 
@@ -107,14 +109,14 @@ const char* commandName(CliCommand command) {
 }
 
 // Why files cannot be created in `folder` (made if missing), or nullopt when they can.
-std::optional<std::string> unwritableFolder(const fs::path& folder) {
+std::optional<std::string> unwritableFolder(const fs::path& folder, const Localizer& texts) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
         return error.message();
     }
     if (!fs::is_directory(folder, error)) {
-        return "not a folder";
+        return texts.L("cli_not_a_folder");
     }
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
         return std::strerror(errno);
@@ -125,6 +127,37 @@ std::optional<std::string> unwritableFolder(const fs::path& folder) {
 std::string textAt(const SharedTextList& list, std::size_t i) {
     return list && i < list->size() ? (*list)[i] : std::string();
 }
+
+// The process client, remembering whether the last request found nobody answering, so that a
+// failure can be followed by where it went and what to do.
+class AnswerWatch final : public server::HttpClient {
+public:
+    struct Unanswered {
+        std::string url;
+        std::string why;
+    };
+
+    server::HttpResult get(const server::HttpRequest& request) override {
+        auto result = server::ServerAccess::processClient()->get(request);
+        const bool unanswered = result.error == server::HttpError::Connect ||
+                                result.error == server::HttpError::Resolve ||
+                                result.error == server::HttpError::Timeout;
+        const std::lock_guard lock(m_mutex);
+        m_last = unanswered ? std::optional(Unanswered{request.url, result.message}) : std::nullopt;
+        return result;
+    }
+    void stop() override { server::ServerAccess::processClient()->stop(); }
+    void resume() override { server::ServerAccess::processClient()->resume(); }
+
+    [[nodiscard]] std::optional<Unanswered> last() const {
+        const std::lock_guard lock(m_mutex);
+        return m_last;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<Unanswered> m_last;
+};
 
 } // namespace
 
@@ -143,6 +176,7 @@ struct CliApplication::Run {
     std::shared_ptr<TraceLog> trace;
     std::unique_ptr<sim::UpdateServerSim> demoServer;
     std::shared_ptr<sim::VirtualDetector> detector;
+    std::shared_ptr<AnswerWatch> answers = std::make_shared<AnswerWatch>();
     std::shared_ptr<std::atomic<std::uint32_t>> pagesWritten =
         std::make_shared<std::atomic<std::uint32_t>>(0);
 
@@ -161,9 +195,12 @@ struct CliApplication::Run {
         : options(std::move(opts))
         , out(o)
         , jsonOut(j)
-        , texts(CliTexts::table(options.language)) {}
+        , texts(CliTexts::table(options.language, options.command)) {}
 
     void say(const std::string& text) { renderer->print(text); }
+    std::string tr(const char* key, std::initializer_list<std::string> values) const {
+        return CliTexts::fill(texts.L(key), values);
+    }
     void fail(const std::string& text) {
         message = text;
         renderer->flush();
@@ -171,6 +208,11 @@ struct CliApplication::Run {
         std::fflush(out);
     }
 
+    server::ServerAccess serverAccess() const {
+        return {answers, server::ServerSettings::current()};
+    }
+    void hintUnanswered();
+    void sayHalfWritten();
     int prepare();
     std::unique_ptr<MassStorageController> makeLink();
     void onChange(const ElementChange& change);
@@ -188,6 +230,28 @@ struct CliApplication::Run {
     int finish(int status);
 };
 
+// After a failure: where nobody answered, and how to reach a server.
+void CliApplication::Run::hintUnanswered() {
+    const auto unanswered = answers->last();
+    if (!unanswered) {
+        return;
+    }
+    const auto settings = server::ServerSettings::current();
+    // A probe sent to the update server itself found the server missing, not the Internet.
+    const bool probe =
+        unanswered->url == settings.probeUrl && !unanswered->url.starts_with(settings.baseAddress);
+    say(tr(
+        probe ? "cli_hint_probe" : "cli_hint_server",
+        {probe ? unanswered->url : settings.baseAddress, unanswered->why, settings.baseAddress}));
+}
+
+// The detector holds part of the new images: it must be updated again before it is used.
+void CliApplication::Run::sayHalfWritten() {
+    if (options.command == CliCommand::Update && pagesWritten->load() > 0) {
+        say(texts.L("cli_half_written"));
+    }
+}
+
 int CliApplication::Run::prepare() {
     const bool terminal = isatty(fileno(out)) != 0;
     const char* noColour = std::getenv("NO_COLOR");
@@ -196,8 +260,8 @@ int CliApplication::Run::prepare() {
 
     // A dump that cannot be written is found out now, not after the device was written.
     if (!options.dumpMemoryDir.empty()) {
-        if (const auto why = unwritableFolder(options.dumpMemoryDir)) {
-            fail("--dump-memory: cannot write to " + options.dumpMemoryDir + " (" + *why + ")");
+        if (const auto why = unwritableFolder(options.dumpMemoryDir, texts)) {
+            fail(tr("cli_dump_unwritable", {options.dumpMemoryDir, *why}));
             return kUsage;
         }
     }
@@ -211,7 +275,7 @@ int CliApplication::Run::prepare() {
     if (!options.traceFile.empty()) {
         trace = TraceLog::open(options.traceFile);
         if (!trace) {
-            fail("cannot write the trace file " + options.traceFile);
+            fail(tr("cli_trace_unwritable", {options.traceFile}));
             return kUsage;
         }
         server::ServerAccess::processClient()->setLogSink(
@@ -225,13 +289,12 @@ int CliApplication::Run::prepare() {
         std::string error;
         auto catalog = sim::UpdateCatalog::load(folder, error);
         if (!catalog) {
-            fail("the demo catalog cannot be read (" + error +
-                 "); set DETECTOR_DEMO_CATALOG to a folder written by tools/make-demo-catalog");
+            fail(tr("cli_demo_catalog", {folder.string(), error}));
             return kFailed;
         }
         demoServer = std::make_unique<sim::UpdateServerSim>(std::move(*catalog));
         if (!demoServer->start("127.0.0.1", 0)) {
-            fail("the demo's update server could not start on loopback");
+            fail(texts.L("cli_demo_server"));
             return kFailed;
         }
         if (server.empty()) {
@@ -261,7 +324,7 @@ int CliApplication::Run::prepare() {
             detector =
                 std::make_shared<sim::VirtualDetector>(sim::DeviceProfile::load(options.device));
         } catch (const std::exception& e) {
-            fail("the device profile " + options.device + " cannot be used: " + e.what());
+            fail(tr("cli_profile_unusable", {options.device, e.what()}));
             return kUsage;
         }
     }
@@ -335,9 +398,9 @@ bool CliApplication::Run::confirm(const SelectionDBViewController& dialog) {
     renderer->flush();
     if (records) {
         std::fprintf(out, "%s (%s: %u):\n%s", texts.L("cli_plan").c_str(),
-                     texts.L("cli_records").c_str(), *records, plan.text().c_str());
+                     texts.L("cli_records").c_str(), *records, plan.text(texts).c_str());
     } else {
-        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());
+        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text(texts).c_str());
     }
     std::fprintf(out, "%s", texts.L("cli_plan_confirm").c_str());
     std::fflush(out);
@@ -361,8 +424,15 @@ nlohmann::json CliApplication::Run::deviceJson(const ConnectedTargetInfo& record
 
 void CliApplication::Run::printDevice(const ConnectedTargetInfo& record) {
     renderer->flush();
+    // Values line up in terminal columns, whatever the language's labels take in bytes.
+    std::size_t width = kDeviceLabelColumns;
+    for (const char* key : {"cli_name", "cli_keyword", "cli_edition", "cli_star", "cli_layout",
+                            "cli_gps_version", "cli_rd_version"}) {
+        width = std::max(width, TextWidth::of(texts.L(key) + ":"));
+    }
     const auto row = [&](const char* key, const std::string& value) {
-        std::fprintf(out, "  %-16s %s\n", (texts.L(key) + ":").c_str(), value.c_str());
+        std::fprintf(out, "  %s %s\n", TextWidth::padRight(texts.L(key) + ":", width).c_str(),
+                     value.c_str());
     };
     std::fprintf(out, "%s\n", texts.L("cli_device").c_str());
     row("cli_name", record.ConnectedDevice_Name());
@@ -418,6 +488,7 @@ int CliApplication::Run::afterConnect() {
     if (controller->connectOutcome() != ViewController::Outcome::Succeeded || !record) {
         renderer->flush();
         message = renderer->lowerText();
+        hintUnanswered();
         if (record) {
             result["device"] = deviceJson(*record);
         }
@@ -441,7 +512,7 @@ int CliApplication::Run::afterConnect() {
                                 record->Country_Strelka_Num(), record->Country_Fake_Num(),
                                 record->Country_Total_Num());
             dialog.viewDidLoad();
-            if (auto why = OptionsSelectionPresenter::choose(dialog, options)) {
+            if (auto why = OptionsSelectionPresenter::choose(dialog, options, texts)) {
                 fail(*why);
                 result["status"] = "failed";
                 return kFailed;
@@ -453,7 +524,7 @@ int CliApplication::Run::afterConnect() {
             }
         }
         const auto plan = UpdatePlan::fromRecord(*record, records);
-        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text().c_str());
+        std::fprintf(out, "%s:\n%s", texts.L("cli_plan").c_str(), plan.text(texts).c_str());
         std::fflush(out);
         result["plan"] = plan.json();
         break;
@@ -473,13 +544,14 @@ int CliApplication::Run::afterConnect() {
 // The country list needs only the server: no detector, no connect sequence.
 int CliApplication::Run::countries() {
     const auto list = CountryListAnswer::decode(
-        server::ServerAccess().request(WebServer_GetDataBase::kCountriesPath, {}));
+        serverAccess().request(WebServer_GetDataBase::kCountriesPath, {}));
     if (interrupted.load()) {
         return kInterrupted;
     }
     if (list.entries().empty()) {
         fail(server::failureText(WebServer_GetDataBase::kErrorCode, "NoCountries",
                                  list.noCountriesReason()));
+        hintUnanswered();
         result["status"] = "failed";
         return kFailed;
     }
@@ -531,7 +603,7 @@ int CliApplication::Run::countries() {
 int CliApplication::Run::update(ConnectedTargetInfo& record) {
     controller->btn_DownloadStart();
     if (!presenter->presented()) {
-        fail("the country choice could not be offered");
+        fail(texts.L("cli_not_offered"));
         result["status"] = "failed";
         return kFailed;
     }
@@ -577,6 +649,7 @@ int CliApplication::Run::update(ConnectedTargetInfo& record) {
         return kComplete;
     }
     message = renderer->lowerText();
+    sayHalfWritten();
     result["status"] = "failed";
     return kFailed;
 }
@@ -585,7 +658,7 @@ int CliApplication::Run::verify(ConnectedTargetInfo& record) {
     printDevice(record);
     MassStorageController* link = controller->massStorageController();
     if (link == nullptr) {
-        fail("the detector's link is gone");
+        fail(texts.L("cli_link_gone"));
         result["status"] = "failed";
         return kFailed;
     }
@@ -595,7 +668,7 @@ int CliApplication::Run::verify(ConnectedTargetInfo& record) {
     if (interrupted.load()) {
         return kInterrupted;
     }
-    std::fprintf(out, "%s:\n%s", texts.L("cli_verify").c_str(), compared.text().c_str());
+    std::fprintf(out, "%s:\n%s", texts.L("cli_verify").c_str(), compared.text(texts).c_str());
     std::fflush(out);
     result["verify"] = compared.json();
     if (!compared.allSame()) {
@@ -716,7 +789,7 @@ void CliApplication::Run::dumpMemory() {
         std::ofstream file(path, std::ios::binary);
         file << detector->intelHex(selector);
         if (!file) {
-            fail("cannot write " + path.string());
+            fail(tr("cli_dump_unwritten", {path.string()}));
             continue;
         }
         files.push_back(path.string());
@@ -735,6 +808,7 @@ int CliApplication::Run::finish(int status) {
         }
         result["status"] = "interrupted";
         fail(texts.L("cli_interrupted"));
+        sayHalfWritten();
     }
     stopWorkers();
     renderer->flush();
@@ -806,15 +880,15 @@ int CliApplication::run() {
     }
     run.window.setListener([&run](const ElementChange& change) { run.onChange(change); });
     run.presenter = std::make_unique<OptionsSelectionPresenter>(
-        run.options, run.options.yes ? OptionsSelectionPresenter::Confirm{}
-                                     : [&run](const SelectionDBViewController& dialog) {
-                                           return run.confirm(dialog);
-                                       });
+        run.options, run.texts,
+        run.options.yes
+            ? OptionsSelectionPresenter::Confirm{}
+            : [&run](const SelectionDBViewController& dialog) { return run.confirm(dialog); });
     {
         const std::lock_guard lock(run.controllerMutex);
         run.controller = std::make_unique<ViewController>(ViewController::Dependencies{
             run.window, run.dispatcher, *run.pacer, run.texts, *run.presenter,
-            [&run] { return run.makeLink(); }, server::ServerAccess(),
+            [&run] { return run.makeLink(); }, run.serverAccess(),
             [&run](bool downloadSequence, ViewController::Outcome /*outcome*/) {
                 (downloadSequence ? run.downloadEnded : run.connectEnded) = true;
             },

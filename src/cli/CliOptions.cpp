@@ -1,5 +1,6 @@
 #include "cli/CliOptions.hpp"
 
+#include "cli/CliTexts.hpp"
 #include "usb/PortFilterBus.hpp"
 
 #include <charconv>
@@ -44,6 +45,20 @@ CliLanguage languageFromEnvironment() {
     return CliLanguage::English;
 }
 
+// The catalogue's texts of the usage errors, in the language the arguments ask for.
+class Refusals {
+public:
+    explicit Refusals(CliLanguage language)
+        : m_texts(CliTexts::table(language)) {}
+    [[nodiscard]] CliUsageError refusal(const char* key,
+                                        std::initializer_list<std::string> values = {}) const {
+        return CliUsageError{CliTexts::fill(m_texts.L(key), values)};
+    }
+
+private:
+    TableLocalizer m_texts;
+};
+
 std::optional<CliCommand> commandNamed(const std::string& name) {
     if (name == "info") {
         return CliCommand::Info;
@@ -72,6 +87,7 @@ std::optional<CliCommand> commandNamed(const std::string& name) {
 } // namespace
 
 std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<std::string>& args) {
+    const Refusals texts(languageOf(args));
     CliOptions options;
     options.language = languageFromEnvironment();
     std::optional<CliCommand> command;
@@ -93,15 +109,15 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             options.version = true;
         } else if (arg == "--server") {
             if (!value(options.server)) {
-                return CliUsageError{"--server needs a URL"};
+                return texts.refusal("cli_usage_server");
             }
         } else if (arg == "--probe-url") {
             if (!value(options.probeUrl)) {
-                return CliUsageError{"--probe-url needs a URL"};
+                return texts.refusal("cli_usage_probe");
             }
         } else if (arg == "--device") {
             if (!value(text)) {
-                return CliUsageError{"--device needs 'usb', 'usb:PORT' or 'sim:PROFILE.json'"};
+                return texts.refusal("cli_usage_device");
             }
             if (text == "usb") {
                 options.device = "usb";
@@ -110,48 +126,44 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
                 options.device = "usb";
                 options.port = text.substr(4);
                 if (!usb::PortFilterBus::isPortPath(options.port)) {
-                    return CliUsageError{"--device usb:PORT takes a port path such as 1-4.2 (see "
-                                         "'list'), not '" +
-                                         options.port + "'"};
+                    return texts.refusal("cli_usage_port", {options.port});
                 }
             } else if (text.starts_with("sim:") && text.size() > 4) {
                 options.device = text.substr(4);
             } else {
-                return CliUsageError{
-                    "--device takes 'usb', 'usb:PORT' or 'sim:PROFILE.json', not '" + text + "'"};
+                return texts.refusal("cli_usage_device_kind", {text});
             }
             deviceGiven = true;
         } else if (arg == "--wait") {
             if (!value(text)) {
-                return CliUsageError{"--wait needs a number of seconds"};
+                return texts.refusal("cli_usage_wait");
             }
             options.waitSeconds = readSeconds(text);
             if (!options.waitSeconds) {
-                return CliUsageError{"--wait takes a number of seconds of 0 or more, not '" + text +
-                                     "'"};
+                return texts.refusal("cli_usage_wait_value", {text});
             }
         } else if (arg == "--no-pauses") {
             options.noPauses = true;
         } else if (arg == "--trace") {
             if (!value(options.traceFile)) {
-                return CliUsageError{"--trace needs a file name"};
+                return texts.refusal("cli_usage_trace");
             }
         } else if (arg == "--dump-memory") {
             if (!value(options.dumpMemoryDir)) {
-                return CliUsageError{"--dump-memory needs a folder"};
+                return texts.refusal("cli_usage_dump");
             }
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--lang") {
             if (!value(text) || (text != "ru" && text != "en")) {
-                return CliUsageError{"--lang takes 'ru' or 'en'"};
+                return texts.refusal("cli_usage_lang");
             }
             options.language = text == "ru" ? CliLanguage::Russian : CliLanguage::English;
         } else if (arg == "--demo") {
             options.demo = true;
         } else if (arg == "--countries") {
             if (!value(text)) {
-                return CliUsageError{"--countries needs NAME[,NAME...] or 'all'"};
+                return texts.refusal("cli_usage_countries");
             }
             selectionGiven = true;
             if (text == "all") {
@@ -159,7 +171,7 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             } else {
                 for (auto& name : splitCommas(text)) {
                     if (name.empty()) {
-                        return CliUsageError{"--countries has an empty name in '" + text + "'"};
+                        return texts.refusal("cli_usage_empty_name", {text});
                     }
                     options.countries.push_back(std::move(name));
                 }
@@ -174,7 +186,7 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             options.offline = true;
         } else if (arg == "--log") {
             if (!value(options.logFile)) {
-                return CliUsageError{"--log needs a file name"};
+                return texts.refusal("cli_usage_log");
             }
         } else if (arg == "--jobs") {
             unsigned jobs = 0;
@@ -182,19 +194,19 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
             const auto* end = text.data() + text.size();
             const auto [ptr, ec] = std::from_chars(text.data(), end, jobs);
             if (!read || ec != std::errc() || ptr != end || jobs == 0 || jobs > 64) {
-                return CliUsageError{"--jobs takes a number from 1 to 64"};
+                return texts.refusal("cli_usage_jobs");
             }
             options.jobs = jobs;
         } else if (arg == "--yes" || arg == "-y") {
             options.yes = true;
         } else if (arg.starts_with("-")) {
-            return CliUsageError{"unknown option '" + arg + "'"};
+            return texts.refusal("cli_usage_unknown_option", {arg});
         } else if (command) {
-            return CliUsageError{"more than one command ('" + arg + "')"};
+            return texts.refusal("cli_usage_two_commands", {arg});
         } else {
             command = commandNamed(arg);
             if (!command) {
-                return CliUsageError{"unknown command '" + arg + "'"};
+                return texts.refusal("cli_usage_unknown_command", {arg});
             }
         }
     }
@@ -202,7 +214,7 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
         return options;
     }
     if (!command) {
-        return CliUsageError{"no command given"};
+        return texts.refusal("cli_usage_no_command");
     }
     options.command = *command;
     if (options.demo && !deviceGiven) {
@@ -210,90 +222,54 @@ std::variant<CliOptions, CliUsageError> CliArguments::parse(const std::vector<st
     }
     const bool simulated = options.simulated();
     if (options.noPauses && !simulated) {
-        return CliUsageError{"--no-pauses is only for a simulated device (--device sim:... or "
-                             "--demo); a real detector needs the pauses"};
+        return texts.refusal("cli_usage_no_pauses");
     }
     if (!options.dumpMemoryDir.empty() && !simulated) {
-        return CliUsageError{"--dump-memory is only for a simulated device (--device sim:... or "
-                             "--demo)"};
+        return texts.refusal("cli_usage_dump_sim");
     }
     const bool station = options.command == CliCommand::Station;
     if ((station || options.command == CliCommand::List) && simulated) {
-        return CliUsageError{"'list' and 'station' work on the detectors attached over USB"};
+        return texts.refusal("cli_usage_usb_only");
     }
     if (station && !options.port.empty()) {
-        return CliUsageError{"'station' takes every port; --device usb:PORT belongs to one update"};
+        return texts.refusal("cli_usage_station_port");
     }
     if ((!options.logFile.empty() || options.jobs != 0) && !station) {
-        return CliUsageError{"--log and --jobs belong to 'station'"};
+        return texts.refusal("cli_usage_station_options");
     }
     if (options.json && station) {
-        return CliUsageError{"'station' writes JSON lines with --log FILE, not --json"};
+        return texts.refusal("cli_usage_station_json");
     }
     const bool takesSelection =
         options.command == CliCommand::Update || options.command == CliCommand::Check || station;
     if (selectionGiven && !takesSelection) {
-        return CliUsageError{
-            "--countries and --exclude-* belong to 'update', 'check' and 'station'"};
+        return texts.refusal("cli_usage_selection");
     }
     if (options.offline && options.command != CliCommand::Info) {
-        return CliUsageError{"--offline belongs to 'info'"};
+        return texts.refusal("cli_usage_offline");
     }
     if (options.yes && options.command != CliCommand::Update) {
-        return CliUsageError{"--yes belongs to 'update'"};
+        return texts.refusal("cli_usage_yes");
     }
     if ((options.command == CliCommand::Update || station) && !options.allCountries &&
         options.countries.empty()) {
-        return CliUsageError{std::string(station ? "station" : "update") +
-                             " needs --countries NAME[,NAME...] or --countries all"};
+        return texts.refusal("cli_usage_needs_countries", {station ? "station" : "update"});
     }
     return options;
 }
 
-std::string CliArguments::usage() {
-    return R"(usage: detector-updater-cli [OPTIONS] COMMAND
-commands:
-  info [--offline]
-              wait for a detector, identify it and print its model and versions
-              (--offline: without any request to the update server)
-  check       info, then ask the update server and print what an update would write
-  countries   print the server's country list with camera, Strelka and Fake counts
-              (needs only the server, no detector)
-  update --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake] [--yes]
-              write the firmware and the database for the chosen countries
-  verify      check, then read back the RD and GPS images and their verify blocks and
-              say for each whether the detector holds the same; writes nothing
-  list        show every attached detector (USB 0483:5720): port, release, product and
-              state; it takes none from anyone. Another release: its descriptors only, not
-              opened. Held by a kernel driver (usb-storage): opened to read its product
-              string, not claimed. Otherwise: claimed for a moment, asked INQUIRY and
-              released (busy: another program holds it; not permitted: the udev rule)
-  station --countries NAME[,NAME...]|all [--exclude-strelka] [--exclude-fake]
-          [--log FILE] [--jobs N]
-              workshop mode: update every detector plugged in, each in its own process with
-              --device usb:PORT, one live line per device; the first Ctrl-C stops taking new
-              detectors, the second stops the running updates; a summary at the end
-options:
-  --server URL         update server base address
-  --probe-url URL      connectivity probe address
-  --device usb|usb:PORT|sim:PROFILE.json
-                       the detector on USB (default: the first one free), only the one on
-                       PORT (e.g. 1-4.2, as 'list' shows it), or a virtual detector
-  --wait SECONDS       give up when no detector is there in time (default: wait until Ctrl-C);
-                       station: end once nothing has run or arrived for SECONDS
-  --log FILE           station: append one JSON line per finished device to FILE
-  --jobs N             station: at most N updates at once (default: one per processor core)
-  --no-pauses          skip the fixed pauses (virtual detector only)
-  --trace FILE         write every USB transaction and HTTP request to FILE
-  --dump-memory DIR    write the virtual detector's memory as DIR/selector0.hex, selector1.hex
-                       at the end (DIR is made if missing; one that cannot be written is a
-                       usage error before anything runs)
-  --json               print one JSON result object on stdout (texts go to stderr); list:
-                       a JSON array
-  --lang ru|en         language of the texts (default from LANG)
-  --demo               embedded simulated update server and virtual detector
-  --version            print the version and exit
-exit status: 0 complete (verify: all the same), 1 failed, declined or differs,
-  2 usage error, 3 no device, 130 interrupted; station: 0 only when every device completed
-)";
+CliLanguage CliArguments::languageOf(const std::vector<std::string>& args) {
+    CliLanguage language = languageFromEnvironment();
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--lang" && (args[i + 1] == "ru" || args[i + 1] == "en")) {
+            language = args[i + 1] == "ru" ? CliLanguage::Russian : CliLanguage::English;
+        }
+    }
+    return language;
+}
+
+std::string CliArguments::usage() { return usage(CliLanguage::English); }
+
+std::string CliArguments::usage(CliLanguage language) {
+    return TableLocalizer(CliTexts::table(language)).L("cli_help");
 }

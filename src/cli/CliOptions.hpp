@@ -56,6 +56,9 @@ public:
     // simulated device.
     static std::variant<CliOptions, CliUsageError> parse(const std::vector<std::string>& args);
 
-    // The usage text printed for --help and after a usage error.
+    // The usage text printed for --help, in English or in the language given.
     static std::string usage();
+    static std::string usage(CliLanguage language);
+    // The language of the texts for these arguments: --lang, else the locale's.
+    static CliLanguage languageOf(const std::vector<std::string>& args);
 };

@@ -1,7 +1,10 @@
 #include "cli/FirmwareReadBack.hpp"
 
 #include "app/ViewController.hpp"
+#include "cli/CliTexts.hpp"
+#include "cli/TextWidth.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -12,6 +15,17 @@ std::string hex32(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
+}
+
+// The stage's name as the catalogue gives it; the images are named by their firmware alone.
+std::string stageName(const Localizer& texts, const std::string& name) {
+    if (name == "RD verify block") {
+        return texts.L("cli_rd_verify_block");
+    }
+    if (name == "GPS verify block") {
+        return texts.L("cli_gps_verify_block");
+    }
+    return name;
 }
 
 // Compares `expected` (whole pages) page by page with what the device holds at `address`.
@@ -124,33 +138,35 @@ bool FirmwareReadBack::allSame() const {
     return !m_stages.empty();
 }
 
-std::string FirmwareReadBack::text() const {
-    std::string out;
-    char line[160];
+std::string FirmwareReadBack::text(const Localizer& texts) const {
+    const std::string headerName = texts.L("cli_verify_database_header");
+    std::size_t width = TextWidth::of(headerName);
     for (const auto& s : m_stages) {
+        width = std::max(width, TextWidth::of(stageName(texts, s.name)));
+    }
+    const auto count = [](std::uint64_t n) { return std::to_string(n); };
+    std::string out;
+    for (const auto& s : m_stages) {
+        std::string result;
         if (s.pages == 0) {
-            std::snprintf(line, sizeof line, "  %-17s nothing to compare\n", s.name.c_str());
+            result = texts.L("cli_verify_nothing");
         } else if (s.same()) {
-            std::snprintf(line, sizeof line, "  %-17s same (%llu pages from %s)\n", s.name.c_str(),
-                          static_cast<unsigned long long>(s.pages), hex32(s.address).c_str());
+            result = CliTexts::fill(texts.L("cli_verify_same"), {count(s.pages), hex32(s.address)});
         } else {
-            std::snprintf(line, sizeof line,
-                          "  %-17s differs from %s, %llu of %llu pages (%llu unreadable)\n",
-                          s.name.c_str(), hex32(s.firstDifference.value_or(s.address)).c_str(),
-                          static_cast<unsigned long long>(s.differingPages),
-                          static_cast<unsigned long long>(s.pages),
-                          static_cast<unsigned long long>(s.unreadablePages));
+            result =
+                CliTexts::fill(texts.L("cli_verify_stage_differs"),
+                               {hex32(s.firstDifference.value_or(s.address)),
+                                count(s.differingPages), count(s.pages), count(s.unreadablePages)});
         }
-        out += line;
+        out += "  " + TextWidth::padRight(stageName(texts, s.name), width) + " " + result + "\n";
     }
+    std::string header = texts.L("cli_verify_unreadable");
     if (m_header.readable) {
-        std::snprintf(line, sizeof line, "  %-17s %u records%s\n", "database header",
-                      static_cast<unsigned>(m_header.count),
-                      m_header.complementHolds ? "" : " (its check bytes do not match)");
-    } else {
-        std::snprintf(line, sizeof line, "  %-17s unreadable\n", "database header");
+        header = CliTexts::fill(
+            texts.L(m_header.complementHolds ? "cli_verify_records" : "cli_verify_check_bytes"),
+            {count(m_header.count)});
     }
-    out += line;
+    out += "  " + TextWidth::padRight(headerName, width) + " " + header + "\n";
     return out;
 }
 

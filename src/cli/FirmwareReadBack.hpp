@@ -1,6 +1,7 @@
 #pragma once
 // Reads back from the detector what an update would write and compares it, writing nothing.
 
+#include "app/Localizer.hpp"
 #include "device/ConnectedTargetInfo.hpp"
 #include "usb/MassStorageController.hpp"
 
@@ -47,7 +48,8 @@ public:
     [[nodiscard]] const std::vector<ReadBackStage>& stages() const { return m_stages; }
     [[nodiscard]] const DatabaseHeader& databaseHeader() const { return m_header; }
     [[nodiscard]] bool allSame() const;
-    [[nodiscard]] std::string text() const;
+    // One line per stage and one for the database header, in the catalogue's language.
+    [[nodiscard]] std::string text(const Localizer& texts) const;
     [[nodiscard]] nlohmann::json json() const;
 
 private:

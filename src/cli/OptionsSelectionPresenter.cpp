@@ -1,5 +1,7 @@
 #include "cli/OptionsSelectionPresenter.hpp"
 
+#include "cli/CliTexts.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <utility>
@@ -58,12 +60,15 @@ std::string rowList(const SelectionDBViewController& dialog,
 
 } // namespace
 
-OptionsSelectionPresenter::OptionsSelectionPresenter(const CliOptions& options, Confirm confirm)
+OptionsSelectionPresenter::OptionsSelectionPresenter(const CliOptions& options,
+                                                     const Localizer& texts, Confirm confirm)
     : m_options(options)
+    , m_texts(texts)
     , m_confirm(std::move(confirm)) {}
 
 std::optional<std::string> OptionsSelectionPresenter::choose(SelectionDBViewController& dialog,
-                                                             const CliOptions& options) {
+                                                             const CliOptions& options,
+                                                             const Localizer& texts) {
     std::vector<std::uint32_t> rows;
     if (options.allCountries) {
         for (std::uint32_t row = 0; row < dialog.numberOfRowsInTableView(); ++row) {
@@ -80,20 +85,21 @@ std::optional<std::string> OptionsSelectionPresenter::choose(SelectionDBViewCont
             }
         }
         if (!unknown.empty()) {
-            std::string text = "unknown country";
-            text += unknown.size() > 1 ? "s: " : ": ";
+            std::string names;
             for (std::size_t i = 0; i < unknown.size(); ++i) {
-                text += (i > 0 ? ", '" : "'") + unknown[i] + "'";
+                names += (i > 0 ? ", '" : "'") + unknown[i] + "'";
             }
-            text += ". The server lists: ";
+            std::string listed;
             for (std::size_t i = 0; i < dialog.arOptions().size(); ++i) {
-                text += (i > 0 ? ", " : "") + dialog.arOptions()[i];
+                listed += (i > 0 ? ", " : "") + dialog.arOptions()[i];
             }
-            return text + ".";
+            return CliTexts::fill(
+                texts.L(unknown.size() > 1 ? "cli_unknown_countries" : "cli_unknown_country"),
+                {names, listed});
         }
     }
     if (rows.empty()) {
-        return "the server lists no countries";
+        return texts.L("cli_no_countries");
     }
     // The boxes first, so that every click is judged with the exclusions in force.
     if (options.excludeStrelka) {
@@ -111,16 +117,13 @@ std::optional<std::string> OptionsSelectionPresenter::choose(SelectionDBViewCont
             for (const auto r : rows) {
                 wanted += dialog.rowValue(r);
             }
-            return "the choice holds " + std::to_string(wanted) + " camera records (" +
-                   rowList(dialog, rows) + "); a detector takes at most " +
-                   std::to_string(SelectionDBViewController::kSelectionLimit) +
-                   ". Choose fewer countries, or leave cameras out with --exclude-strelka or "
-                   "--exclude-fake. Nothing was written.";
+            return CliTexts::fill(texts.L("cli_over_limit"),
+                                  {std::to_string(wanted), rowList(dialog, rows),
+                                   std::to_string(SelectionDBViewController::kSelectionLimit)});
         }
     }
     if (dialog.total_selected_db_num() == 0) {
-        return "the chosen countries hold no camera records (" + rowList(dialog, rows) +
-               "). Nothing was written.";
+        return CliTexts::fill(texts.L("cli_no_records"), {rowList(dialog, rows)});
     }
     return std::nullopt;
 }
@@ -130,7 +133,7 @@ void OptionsSelectionPresenter::present(std::shared_ptr<SelectionDBViewControlle
     m_answered = false;
     m_declined = false;
     m_refusal.clear();
-    if (auto why = choose(*dialog, m_options)) {
+    if (auto why = choose(*dialog, m_options, m_texts)) {
         m_refusal = std::move(*why);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Answers the country selection dialog from --countries and --exclude-*, by the dialog's rules.
 
+#include "app/Localizer.hpp"
 #include "app/SelectionPresenter.hpp"
 #include "cli/CliOptions.hpp"
 
@@ -17,7 +18,7 @@ public:
     // and nothing is answered. Unset: every choice is confirmed (--yes).
     using Confirm = std::function<bool(const SelectionDBViewController& dialog)>;
 
-    OptionsSelectionPresenter(const CliOptions& options, Confirm confirm);
+    OptionsSelectionPresenter(const CliOptions& options, const Localizer& texts, Confirm confirm);
 
     void present(std::shared_ptr<SelectionDBViewController> dialog) override;
 
@@ -25,7 +26,7 @@ public:
     // returns why the choice cannot be answered (unknown name, over the limit, no cameras), or
     // nothing when the dialog would accept it. The select button is not pressed.
     static std::optional<std::string> choose(SelectionDBViewController& dialog,
-                                             const CliOptions& options);
+                                             const CliOptions& options, const Localizer& texts);
 
     // How the last present() ended.
     [[nodiscard]] bool presented() const { return m_presented; }
@@ -35,6 +36,7 @@ public:
 
 private:
     const CliOptions& m_options;
+    const Localizer& m_texts;
     Confirm m_confirm;
     bool m_presented = false;
     bool m_answered = false;

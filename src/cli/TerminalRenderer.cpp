@@ -56,10 +56,16 @@ void TerminalRenderer::write(const std::string& text, Colour colour, bool newlin
 }
 
 void TerminalRenderer::endLine() {
-    if (m_lineOpen) {
-        std::fputc('\n', m_out);
-        m_lineOpen = false;
+    if (!m_lineOpen) {
+        return;
     }
+    m_lineOpen = false;
+    // A bar that never moved says nothing: the next line takes its place.
+    if (m_barEmpty) {
+        std::fputs("\r\033[K", m_out);
+        return;
+    }
+    std::fputc('\n', m_out);
 }
 
 void TerminalRenderer::print(const std::string& text) {
@@ -152,6 +158,7 @@ void TerminalRenderer::render(const ElementChange& change) {
                 bar += "] " + std::to_string(static_cast<int>(state.value)) + " %";
                 write(bar, Colour::White, false);
                 m_lineOpen = true;
+                m_barEmpty = state.value <= 0.0;
             }
         }
         break;

@@ -36,6 +36,8 @@ private:
     bool m_terminal;
     bool m_colour;
     bool m_lineOpen = false;
+    // The open line is a progress bar still at 0 %.
+    bool m_barEmpty = false;
     bool m_panelDirty = false;
     bool m_panelHidden = true;
     std::string m_name;

@@ -1,5 +1,8 @@
 #include "cli/UpdatePlan.hpp"
 
+#include "cli/CliTexts.hpp"
+#include "cli/TextWidth.hpp"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -62,7 +65,8 @@ UpdatePlan UpdatePlan::fromRecord(const ConnectedTargetInfo& record,
                   record.Info_RD_App_PageSize(), 1, record.Info_RD_Binary_Cut_StartAddress(),
                   record.Info_RD_Binary_Cut_EndAddress());
         cover(rd);
-        rd.blocks.push_back({"RD verify block", kRdVerifyAddress, 1, kRdVerifyLength});
+        rd.blocks.push_back(
+            {"RD verify block", "cli_rd_verify_block", kRdVerifyAddress, 1, kRdVerifyLength});
         plan.m_stages.push_back(rd);
     }
     // The GPS image is always written, whatever the version decision said.
@@ -81,10 +85,10 @@ UpdatePlan UpdatePlan::fromRecord(const ConnectedTargetInfo& record,
         db.imageBytes = kDatabaseCountBytes + records * kDatabaseRecordBytes;
         db.cutEnd = static_cast<std::uint32_t>(db.imageBytes);
         cover(db);
-        db.blocks.push_back(
-            {"database header block", kDatabaseHeaderAddress, 0, kDatabaseHeaderLength});
-        db.blocks.push_back(
-            {"GPS verify block", record.Info_VerifyBlock_GPS_Address(), 0, kGpsVerifyLength});
+        db.blocks.push_back({"database header block", "cli_database_header_block",
+                             kDatabaseHeaderAddress, 0, kDatabaseHeaderLength});
+        db.blocks.push_back({"GPS verify block", "cli_gps_verify_block",
+                             record.Info_VerifyBlock_GPS_Address(), 0, kGpsVerifyLength});
         plan.m_stages.push_back(db);
     }
     return plan;
@@ -99,43 +103,35 @@ double UpdatePlan::pauseSeconds() const {
     return seconds;
 }
 
-std::string UpdatePlan::text() const {
+std::string UpdatePlan::text(const Localizer& texts) const {
     std::string out;
-    char line[256];
     for (const auto& stage : m_stages) {
-        if (!stage.sizeKnown) {
-            std::snprintf(line, sizeof line,
-                          "  %-3s  at %s (selector %u, page %u): size depends on the countries "
-                          "chosen\n",
-                          stage.name.c_str(), hex(stage.address).c_str(), stage.selector,
-                          stage.pageSize);
-        } else {
-            std::snprintf(line, sizeof line,
-                          "  %-3s  image %llu bytes, cut %s..%s, %llu pages of %u bytes at %s "
-                          "(selector %u)\n",
-                          stage.name.c_str(), static_cast<unsigned long long>(stage.imageBytes),
-                          hex(stage.cutStart).c_str(), hex(stage.cutEnd).c_str(),
-                          static_cast<unsigned long long>(stage.pages), stage.pageSize,
-                          hex(stage.address).c_str(), stage.selector);
-        }
-        out += line;
+        const std::initializer_list<std::string> values = {
+            stage.name,         std::to_string(stage.imageBytes), hex(stage.cutStart),
+            hex(stage.cutEnd),  std::to_string(stage.pages),      std::to_string(stage.pageSize),
+            hex(stage.address), std::to_string(stage.selector)};
+        out += "  " + TextWidth::padRight(stage.name, 3) + "  " +
+               CliTexts::fill(texts.L(stage.sizeKnown ? "cli_plan_stage" : "cli_plan_stage_open"),
+                              values) +
+               "\n";
         for (const auto& block : stage.blocks) {
-            std::snprintf(line, sizeof line, "       then %s, %u bytes at %s (selector %u)\n",
-                          block.what.c_str(), block.length, hex(block.address).c_str(),
-                          block.selector);
-            out += line;
+            out += "       " +
+                   CliTexts::fill(texts.L("cli_plan_block"),
+                                  {texts.L(block.textKey), std::to_string(block.length),
+                                   hex(block.address), std::to_string(block.selector)}) +
+                   "\n";
         }
     }
-    out += "  new versions: GPS " + gpsVersion + ", RD " + rdVersion + "\n";
+    out += "  " + CliTexts::fill(texts.L("cli_plan_versions"), {gpsVersion, rdVersion}) + "\n";
     if (!rdVerifyText.empty()) {
-        out += "  RD verify text: " + rdVerifyText + "\n";
+        out += "  " + CliTexts::fill(texts.L("cli_plan_rd_verify"), {rdVerifyText}) + "\n";
     }
     if (!gpsVerifyText.empty()) {
-        out += "  GPS verify text: " + gpsVerifyText + "\n";
+        out += "  " + CliTexts::fill(texts.L("cli_plan_gps_verify"), {gpsVerifyText}) + "\n";
     }
-    std::snprintf(line, sizeof line, "  fixed pauses while writing: about %.0f s\n",
-                  pauseSeconds());
-    out += line;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.0f", pauseSeconds());
+    out += "  " + CliTexts::fill(texts.L("cli_plan_pauses"), {seconds}) + "\n";
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What an update would write, computed from the filled record without touching the device.
 
+#include "app/Localizer.hpp"
 #include "database/WebServer_GetDataBase.hpp"
 #include "device/ConnectedTargetInfo.hpp"
 
@@ -13,6 +14,8 @@
 
 struct PlanBlock {
     std::string what;
+    // The catalogue's name of the block, for the printed plan.
+    std::string textKey;
     std::uint32_t address = 0;
     std::uint32_t selector = 0;
     std::uint32_t length = 0;
@@ -53,7 +56,8 @@ public:
     [[nodiscard]] const std::vector<PlanStage>& stages() const { return m_stages; }
     // Seconds of fixed pauses the write loop and the stages would take.
     [[nodiscard]] double pauseSeconds() const;
-    [[nodiscard]] std::string text() const;
+    // The plan as the command line prints it, in the catalogue's language.
+    [[nodiscard]] std::string text(const Localizer& texts) const;
     [[nodiscard]] nlohmann::json json() const;
 
     std::string gpsVersion;

@@ -2,6 +2,7 @@
 
 #include "cli/CliApplication.hpp"
 #include "cli/CliOptions.hpp"
+#include "cli/CliTexts.hpp"
 #include "cli/DetectorList.hpp"
 #include "cli/Station.hpp"
 #include "install/BuildVersion.hpp"
@@ -87,13 +88,15 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     auto parsed = CliArguments::parse(args);
     if (auto* error = std::get_if<CliUsageError>(&parsed)) {
-        std::fprintf(stderr, "detector-updater-cli: %s\n%s", error->message.c_str(),
-                     CliArguments::usage().c_str());
+        // The one useful line, and where the rest is: the whole help would bury it.
+        const TableLocalizer texts(CliTexts::table(CliArguments::languageOf(args)));
+        std::fprintf(stderr, "detector-updater-cli: %s\n%s\n", error->message.c_str(),
+                     texts.L("cli_try_help").c_str());
         return CliApplication::kUsage;
     }
     auto options = std::get<CliOptions>(std::move(parsed));
     if (options.help) {
-        std::fprintf(realOut, "%s", CliArguments::usage().c_str());
+        std::fprintf(realOut, "%s", CliArguments::usage(options.language).c_str());
         return 0;
     }
     if (options.version) {

@@ -7,12 +7,14 @@
 #include "cli/DetectorList.hpp"
 #include "cli/OptionsSelectionPresenter.hpp"
 #include "cli/Station.hpp"
+#include "cli/TerminalRenderer.hpp"
 #include "cli/UpdatePlan.hpp"
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -206,6 +208,16 @@ TEST(CliArgumentsTest, VersionNeedsNoCommand) {
     EXPECT_TRUE(std::holds_alternative<CliUsageError>(parse({"--versions"})));
 }
 
+std::set<char> slots(const std::string& text) {
+    std::set<char> found;
+    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+        if (text[i] == '{' && text[i + 2] == '}') {
+            found.insert(text[i + 1]);
+        }
+    }
+    return found;
+}
+
 TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
     for (const auto language : {CliLanguage::English, CliLanguage::Russian}) {
         const TableLocalizer texts(CliTexts::table(language));
@@ -223,6 +235,47 @@ TEST(CliTextsTest, EveryFlowKeyHasATextInBothLanguages) {
     }
     EXPECT_NE(TableLocalizer(CliTexts::table(CliLanguage::English)).L("str_download_fail"),
               TableLocalizer(CliTexts::table(CliLanguage::Russian)).L("str_download_fail"));
+    // Both languages fill the same slots, so no value is lost in either.
+    const TableLocalizer en(CliTexts::table(CliLanguage::English));
+    const TableLocalizer ru(CliTexts::table(CliLanguage::Russian));
+    for (const auto& key : CliTexts::keys()) {
+        EXPECT_EQ(slots(en.L(key)), slots(ru.L(key))) << key;
+    }
+    EXPECT_EQ(CliTexts::fill("{2} of {1}, {3}", {"a", "b"}), "b of a, {3}");
+}
+
+// Feeds the renderer of a terminal the changes the write loop makes at a stage's start.
+std::string onATerminal(const std::vector<ElementChange>& changes) {
+    std::FILE* file = std::tmpfile();
+    TerminalRenderer renderer(file, true, false);
+    for (const auto& change : changes) {
+        renderer.render(change);
+    }
+    renderer.flush();
+    std::string out(static_cast<std::size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    out.resize(std::fread(out.data(), 1, out.size(), file));
+    std::fclose(file);
+    return out;
+}
+
+ElementChange bar(double value) {
+    ElementState state;
+    state.value = value;
+    return {Element::progressbar_download, Property::Value, state};
+}
+
+ElementChange upper(const std::string& text) {
+    ElementState state;
+    state.text = text;
+    return {Element::txt_Infomation_upper, Property::Text, state};
+}
+
+TEST(TerminalRendererTest, NoEmptyBarIsLeftAboveAStage) {
+    const auto out = onATerminal({bar(0), upper("Writing the radar firmware..."), bar(50), bar(100),
+                                  upper("Writing the GPS firmware..."), bar(0)});
+    EXPECT_EQ(out.find("] 0 %\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("] 100 %\nWriting the GPS firmware...\n"), std::string::npos) << out;
 }
 
 SelectionDBViewController dialogOf(std::vector<std::string> names, std::vector<std::string> cams,
@@ -238,6 +291,11 @@ SelectionDBViewController dialogOf(std::vector<std::string> names, std::vector<s
     return dialog;
 }
 
+const Localizer& english() {
+    static const TableLocalizer texts(CliTexts::table(CliLanguage::English));
+    return texts;
+}
+
 CliOptions choosing(std::vector<std::string> countries, bool strelka = false, bool fake = false) {
     CliOptions options;
     options.command = CliCommand::Update;
@@ -249,7 +307,7 @@ CliOptions choosing(std::vector<std::string> countries, bool strelka = false, bo
 
 TEST(OptionsSelectionTest, OverTheLimitIsRefusedNotTrimmed) {
     auto dialog = dialogOf({"A", "B"}, {"100", "9250"}, {"30", "0"}, {"10", "0"});
-    const auto why = OptionsSelectionPresenter::choose(dialog, choosing({"A", "B"}));
+    const auto why = OptionsSelectionPresenter::choose(dialog, choosing({"A", "B"}), english());
     ASSERT_TRUE(why.has_value());
     EXPECT_NE(why->find("9350"), std::string::npos) << *why;
     EXPECT_NE(why->find("9300"), std::string::npos) << *why;
@@ -259,22 +317,27 @@ TEST(OptionsSelectionTest, OverTheLimitIsRefusedNotTrimmed) {
 TEST(OptionsSelectionTest, ExclusionsCountBeforeTheClicks) {
     // 9250 + 100 - 30 - 10 = 9310: still over.
     auto over = dialogOf({"A", "B"}, {"100", "9250"}, {"30", "0"}, {"10", "0"});
-    EXPECT_TRUE(OptionsSelectionPresenter::choose(over, choosing({"A", "B"}, true, true)));
+    EXPECT_TRUE(
+        OptionsSelectionPresenter::choose(over, choosing({"A", "B"}, true, true), english()));
     auto within = dialogOf({"A", "B"}, {"100", "9200"}, {"30", "0"}, {"10", "0"});
-    EXPECT_FALSE(OptionsSelectionPresenter::choose(within, choosing({"A", "B"}, true, true)));
+    EXPECT_FALSE(
+        OptionsSelectionPresenter::choose(within, choosing({"A", "B"}, true, true), english()));
     EXPECT_EQ(within.total_selected_db_num(), 9260U);
     EXPECT_TRUE(within.CheckBox_StrelkaOn() && within.CheckBox_FakeOn());
 }
 
 TEST(OptionsSelectionTest, UnknownNamesAndEmptyChoices) {
     auto dialog = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
-    const auto unknown = OptionsSelectionPresenter::choose(dialog, choosing({"Atlantis"}));
+    const auto unknown =
+        OptionsSelectionPresenter::choose(dialog, choosing({"Atlantis"}), english());
     ASSERT_TRUE(unknown.has_value());
     EXPECT_NE(unknown->find("'Atlantis'"), std::string::npos);
     auto empty = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
-    EXPECT_TRUE(OptionsSelectionPresenter::choose(empty, choosing({"latvija"})).has_value());
+    EXPECT_TRUE(
+        OptionsSelectionPresenter::choose(empty, choosing({"latvija"}), english()).has_value());
     auto caseless = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
-    EXPECT_FALSE(OptionsSelectionPresenter::choose(caseless, choosing({"EESTI"})).has_value());
+    EXPECT_FALSE(
+        OptionsSelectionPresenter::choose(caseless, choosing({"EESTI"}), english()).has_value());
     EXPECT_EQ(caseless.arOptions_Check()[0], "YES");
 }
 

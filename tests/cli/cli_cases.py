@@ -11,6 +11,7 @@ import json
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -22,6 +23,9 @@ IMAGE_BASE = 0x08000000
 DB_HEADER = 0x0801FF00
 RD_VERIFY = 0x08001C00
 LIMIT = 9300
+HALF_WRITTEN = "The detector is half written: run the update again before using it."
+CATALOGUE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "cli",
+                         "CliTexts.cpp")
 
 
 class Failure(Exception):
@@ -58,6 +62,27 @@ def parse_intel_hex(path):
                 ended = True
     check(ended, "%s has no end-of-file record" % path)
     return memory
+
+
+def free_port():
+    """A loopback port nothing listens on."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def english_texts():
+    """Every English text of the command line's catalogue, cut at its {N} slots."""
+    with open(CATALOGUE, encoding="utf-8") as f:
+        entries = re.findall(r'\{"(\w+)",\s*"([^"]*)",\s*"([^"]*)"\}', f.read())
+    check(len(entries) > 50, "the catalogue was read")
+    pieces = set()
+    for _, english, _ in entries:
+        for piece in re.split(r"\{\d\}", english):
+            piece = piece.strip(" .,:;()'")
+            if len(re.findall(r"[A-Za-z]{2,}", piece)) >= 2:
+                pieces.add(piece)
+    return pieces
 
 
 def read(memory, address, length):
@@ -120,13 +145,16 @@ class Case:
                 self.start_server()
             args += ["--server", self.server.url, "--probe-url", self.server.url + "/"]
         args += list(cli_args)
-        env = dict(os.environ, LANG="C", NO_COLOR="1")
+        env = self.env()
         done = subprocess.run(args, input=stdin_text if stdin_text is not None else "",
                               capture_output=True, text=True, timeout=timeout, env=env)
         print("$ " + " ".join(args))
         print("status %d\n--- stdout\n%s--- stderr\n%s---" % (done.returncode, done.stdout,
                                                            done.stderr))
         return done
+
+    def env(self):
+        return dict(os.environ, LANG="C", NO_COLOR="1")
 
     def json_result(self, done):
         try:
@@ -269,6 +297,8 @@ def case_gps_failure(c):
     check(result["lowerText"] == "GPS Firmware Error", "the window's error text")
     check(result["panelState"] == "FAIL", "FAIL")
     check("FAIL\n" in done.stderr and "GPS Firmware Error" in done.stderr, "shown")
+    check(done.stderr.endswith("GPS Firmware Error\n" + HALF_WRITTEN + "\n"),
+          "says the detector is half written")
     check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
 
 
@@ -371,6 +401,8 @@ def case_no_pauses_needs_sim(c):
     check(done.returncode == 2, "update without --countries: status 2")
     done = c.run("frobnicate", server=False)
     check(done.returncode == 2, "unknown command: status 2")
+    check(done.stderr == "detector-updater-cli: unknown command 'frobnicate'\n"
+          "Try 'detector-updater-cli --help'.\n", "the error and a pointer to --help, no help")
 
 
 def case_wait_no_device(c):
@@ -402,8 +434,28 @@ def case_interrupt_while_waiting(c):
     status = process.poll()
     if status is None:
         process.kill()
-    process.communicate()
+    out, _ = process.communicate()
     check(status == 130, "ended with 130 after Ctrl-C (got %r)" % status)
+    check("Interrupted.\n" in out and "half written" not in out, "nothing written, none claimed")
+
+
+def case_interrupt_while_writing(c):
+    c.start_server()
+    args = [c.args.cli, "--server", c.server.url, "--probe-url", c.server.url + "/", "--device",
+            "sim:" + c.profile(), "update", "--countries", "Eesti", "--yes"]
+    process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               env=c.env())
+    seen = ""
+    for line in process.stdout:
+        seen += line
+        # With the pauses, a radar page is written every 0.3 s.
+        if "Writing the radar firmware" in seen and line == "12 %\n":
+            break
+    process.send_signal(signal.SIGINT)
+    out, _ = process.communicate(timeout=10)
+    print(seen + out)
+    check(process.returncode == 130, "ended with 130 (got %r)" % process.returncode)
+    check(out.endswith("Interrupted.\n" + HALF_WRITTEN + "\n"), "says it is half written")
 
 
 def case_info_offline(c):
@@ -458,6 +510,70 @@ def case_demo(c):
     check(done.returncode == 0, "the demo completes")
     check("COMPLETE" in done.stdout, "COMPLETE shown")
     check("direction" not in done.stdout + done.stderr, "no link diagnostics on the terminal")
+    check("to write: update" not in done.stdout, "no hint on starting an update during one")
+
+
+def case_no_server(c):
+    # The system's texts stay; one line says where nothing answered and what to do.
+    dead = "http://127.0.0.1:%d" % free_port()
+    done = c.run("--server", dead, "countries", server=False)
+    check(done.returncode == 1, "countries: status 1")
+    lines = done.stdout.split("\n")
+    check(lines[0].startswith("Error_Code_401/ NoCountries / connection refused by "),
+          "the system's text")
+    check(dead in lines[1] and all(w in lines[1] for w in ("--server", "--demo",
+                                                           "detector-update-server")),
+          "the hint names the address, --server, --demo and the server")
+    probe = "http://127.0.0.1:%d/" % free_port()
+    done = c.run("--server", dead, "--probe-url", probe, "--device", "sim:" + c.profile(),
+                 "--no-pauses", "info", server=False)
+    check(done.returncode == 1, "info: status 1")
+    lines = done.stdout.split("\n")
+    at = lines.index("  Check the Internet connection")
+    check(probe in lines[at + 1] and "--probe-url " + dead in lines[at + 1] and
+          "--demo" in lines[at + 1], "the hint names the probe and how to point it")
+
+
+def case_russian_complete(c):
+    # Each path a user meets, in Russian: no English text of the catalogue is left, nor an
+    # English phrase from outside it (the system's own texts aside).
+    c.start_server()
+    plain = c.profile()
+    gps_fault = c.profile(faults=[{"kind": "corrupt-read", "selector": 0,
+                                   "address": "0x0800C810"}])
+    dead = "http://127.0.0.1:%d" % free_port()
+    runs = [
+        (["info"], None, True),
+        (["check", "--countries", "Latvija"], None, True),
+        (["update", "--countries", "Eesti"], "n\n", True),
+        (["update", "--countries", "Latvija,Atlantis", "--yes"], None, True),
+        (["update", "--countries", "all", "--yes"], None, True),
+        (["verify"], None, True),
+        (["countries"], None, True),
+        (["--device", "sim:" + gps_fault, "update", "--countries", "Eesti", "--yes"], None, True),
+        (["--server", dead, "countries"], None, False),
+        (["--wait", "soon", "info"], None, False),
+        (["--help"], None, False),
+    ]
+    pieces = english_texts()
+    system = ("GPS Firmware Error", "Update Failed", "connection refused by")
+    for args, stdin_text, server in runs:
+        if "--device" not in args:
+            args = ["--device", "sim:" + plain] + args
+        done = c.run("--lang", "ru", "--no-pauses", *args, stdin_text=stdin_text, server=server)
+        shown = done.stdout + done.stderr
+        left = [p for p in pieces if p in shown]
+        check(not left, "English catalogue texts in %s: %r" % (args[-1], left))
+        for text in system:
+            shown = shown.replace(text, "")
+        phrase = re.search(r"[A-Za-z]{2,} [A-Za-z]{2,} [A-Za-z]{2,}", shown)
+        check(not phrase, "an English phrase in %s: %r" % (args[-1], phrase and phrase.group(0)))
+        check("ГОТОВО" not in shown, "READY reads ready, not done")
+        if args[-1] == "info" and done.returncode == 0:
+            fields = [l for l in done.stdout.split("\n") if l.startswith("  ") and ": " in l]
+            check(len(fields) == 7, "seven device fields")
+            columns = {len(l) - len(l.split(": ", 1)[1].lstrip(" ")) for l in fields}
+            check(len(columns) == 1, "the device fields line up: %r" % fields)
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
