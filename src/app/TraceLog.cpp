@@ -1,5 +1,7 @@
 #include "app/TraceLog.hpp"
 
+#include "database/Utf8.hpp"
+
 std::shared_ptr<TraceLog> TraceLog::open(const std::string& path, bool append) {
     std::FILE* file = std::fopen(path.c_str(), append ? "a" : "w");
     if (file == nullptr) {
@@ -18,7 +20,8 @@ std::string TraceLog::escaped(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto u = static_cast<unsigned char>(c);
         if (c == '\\') {
             out += "\\\\";
@@ -28,10 +31,14 @@ std::string TraceLog::escaped(std::string_view text) {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
+        } else if (u < 0x20 || u == 0x7F || (u >= 0x80 && codec::sequenceLength(text, i) == 0)) {
             out += "\\x";
             out += kHex[u >> 4U];
             out += kHex[u & 0xFU];
+        } else if (u >= 0x80) {
+            const std::size_t length = codec::sequenceLength(text, i);
+            out.append(text.substr(i, length));
+            i += length - 1;
         } else {
             out += c;
         }

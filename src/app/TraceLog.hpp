@@ -16,11 +16,12 @@ public:
     // (several runs of one window into one --trace file).
     static std::shared_ptr<TraceLog> open(const std::string& path, bool append = false);
 
-    // Writes one line. Control characters and backslashes in the texts are escaped (\n, \x1B,
-    // \\), so that no text a server sent can end a line or forge another one.
+    // Writes one line. Control characters, backslashes and bytes that are not UTF-8 are escaped
+    // (\n, \x1B, \\, \xC9), so that no text a server or a device sent can end a line, forge
+    // another one or make the file unreadable as text.
     void line(std::string_view source, std::string_view text);
 
-    // `text` with its control characters and backslashes escaped.
+    // `text` with its control characters, backslashes and invalid UTF-8 bytes escaped.
     static std::string escaped(std::string_view text);
 
     TraceLog(const TraceLog&) = delete;

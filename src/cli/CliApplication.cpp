@@ -9,12 +9,14 @@
 #include "cli/CliTexts.hpp"
 #include "cli/FirmwareReadBack.hpp"
 #include "cli/InstantPacer.hpp"
+#include "cli/JsonText.hpp"
 #include "cli/OptionsSelectionPresenter.hpp"
 #include "cli/QueueDispatcher.hpp"
 #include "cli/TerminalRenderer.hpp"
 #include "cli/TextWidth.hpp"
 #include "cli/UpdatePlan.hpp"
 #include "database/CountryListAnswer.hpp"
+#include "database/Utf8.hpp"
 #include "device/ConnectedTargetInit.hpp"
 #include "install/DataLocation.hpp"
 #include "server/FieldAnswer.hpp"
@@ -204,7 +206,7 @@ struct CliApplication::Run {
     void fail(const std::string& text) {
         message = text;
         renderer->flush();
-        std::fprintf(out, "%s\n", text.c_str());
+        std::fprintf(out, "%s\n", codec::printable(text).c_str());
         std::fflush(out);
     }
 
@@ -432,7 +434,7 @@ void CliApplication::Run::printDevice(const ConnectedTargetInfo& record) {
     }
     const auto row = [&](const char* key, const std::string& value) {
         std::fprintf(out, "  %s %s\n", TextWidth::padRight(texts.L(key) + ":", width).c_str(),
-                     value.c_str());
+                     codec::printable(value).c_str());
     };
     std::fprintf(out, "%s\n", texts.L("cli_device").c_str());
     row("cli_name", record.ConnectedDevice_Name());
@@ -839,7 +841,7 @@ int CliApplication::Run::finish(int status) {
         if (!options.traceFile.empty()) {
             result["trace"] = options.traceFile;
         }
-        std::fprintf(jsonOut, "%s\n", result.dump(2).c_str());
+        std::fprintf(jsonOut, "%s\n", jsonText(result, 2).c_str());
         std::fflush(jsonOut);
     }
     return status;

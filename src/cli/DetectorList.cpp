@@ -1,5 +1,6 @@
 #include "cli/DetectorList.hpp"
 
+#include "cli/JsonText.hpp"
 #include "usb/LibusbBus.hpp"
 
 #include <chrono>
@@ -85,7 +86,7 @@ int DetectorList::run(bool json, std::FILE* out, std::FILE* jsonOut) {
     auto bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
     const auto detectors = usb::DetectorSurvey::survey(*bus, kTransferTimeout, kReleaseUpdated);
     if (json) {
-        std::fprintf(jsonOut, "%s\n", DetectorList::json(detectors).dump(2).c_str());
+        std::fprintf(jsonOut, "%s\n", jsonText(DetectorList::json(detectors), 2).c_str());
     } else {
         std::fprintf(out, "%s", table(detectors).c_str());
     }

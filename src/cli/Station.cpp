@@ -1,6 +1,7 @@
 #include "cli/Station.hpp"
 
 #include "cli/ChildProcess.hpp"
+#include "cli/JsonText.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -232,7 +233,7 @@ struct Station::Impl {
                                          {"result", job->outcome.result},
                                          {"error", job->outcome.error},
                                          {"pagesWritten", job->outcome.pagesWritten}};
-            std::fprintf(log, "%s\n", line.dump().c_str());
+            std::fprintf(log, "%s\n", jsonText(line).c_str());
             std::fflush(log);
         }
         print(lineOf(*job));

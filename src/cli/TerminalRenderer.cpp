@@ -1,5 +1,7 @@
 #include "cli/TerminalRenderer.hpp"
 
+#include "database/Utf8.hpp"
+
 #include <cmath>
 #include <regex>
 
@@ -50,8 +52,9 @@ TerminalRenderer::TerminalRenderer(std::FILE* out, bool terminal, bool colour)
 
 void TerminalRenderer::write(const std::string& text, Colour colour, bool newline) {
     const bool paint = m_colour && *ansi(colour) != '\0';
-    std::fprintf(m_out, "%s%s%s%s", paint ? ansi(colour) : "", text.c_str(), paint ? "\033[0m" : "",
-                 newline ? "\n" : "");
+    // Device and server texts may carry bytes that are not UTF-8; a terminal shows them as \xHH.
+    std::fprintf(m_out, "%s%s%s%s", paint ? ansi(colour) : "", codec::printable(text).c_str(),
+                 paint ? "\033[0m" : "", newline ? "\n" : "");
     std::fflush(m_out);
 }
 

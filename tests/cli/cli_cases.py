@@ -302,6 +302,30 @@ def case_gps_failure(c):
     check("/qvt_database/finish/" not in c.server.requests(), "no finish request")
 
 
+def case_name_not_utf8(c):
+    # A name block with a byte that is no UTF-8 (0xC9): every output shows it as \xC9.
+    with open(c.profile(), encoding="utf-8") as f:
+        profile = json.load(f)
+    block = "QV,5810 SIGNATUR\xc9 HW2 R1 2016 CIS E $$ZLM\x00".encode("latin-1")
+    profile["memory"][0] = {"selector": 0, "address": "0x08002E00", "hex": block.hex()}
+    path = os.path.join(c.work, "not-utf8.json")
+    with open(path, "w", encoding="utf-8") as f:
+        json.dump(profile, f)
+    trace = os.path.join(c.work, "trace.txt")
+    for command in (["info"], ["update", "--countries", "Eesti", "--yes"]):
+        done = c.run("--device", "sim:" + path, "--no-pauses", "--trace", trace, "--json",
+                     *command)
+        check(done.returncode == 1, "%s: status 1, not an abort: %d" % (command[0],
+                                                                        done.returncode))
+        result = c.json_result(done)
+        check(result["device"]["name"] == "5810 SIGNATUR\\xC9", "name %r" % result["device"])
+        check("'5810_SIGNATUR\\xC9E'" in result["message"], "message %r" % result["message"])
+        check("SIGNATUR\\xC9" in done.stderr, "terminal shows \\xC9")
+        with open(trace, "rb") as f:
+            text = f.read().decode("utf-8")  # raises on a stray byte
+        check("SIGNATUR\\xC9" in text, "trace shows \\xC9")
+
+
 def case_gps_readback_stalled(c):
     # The read-back of the ninth GPS page stalls its data pipe until the host clears it.
     page = GPS_START + 8 * 0x100
