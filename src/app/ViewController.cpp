@@ -178,6 +178,7 @@ ViewController::Outcome ViewController::showConnectFailure(const std::string& re
 }
 
 ViewController::Outcome ViewController::runConnectSequence() {
+    m_deviceInfoRead = false;
     // 1. The link, and the wait for a device.
     std::unique_ptr<MassStorageController> created =
         m_makeLink ? m_makeLink() : std::make_unique<MassStorageController>();
@@ -257,6 +258,7 @@ ViewController::Outcome ViewController::runConnectSequence() {
             m_webServer_GetDeviceInfo = std::make_unique<WebServer_GetDeviceInfo>(m_server);
         }
         flag = flag && m_webServer_GetDeviceInfo->getDeviceInfo(*record);
+        m_deviceInfoRead = flag;
         post(47);
         if (!pause(kStepSeconds)) {
             return Outcome::Stopped;
@@ -778,6 +780,8 @@ void ViewController::waitForWorkers() {
 ViewController::Outcome ViewController::connectOutcome() const { return m_connectOutcome.load(); }
 
 ViewController::Outcome ViewController::downloadOutcome() const { return m_downloadOutcome.load(); }
+
+bool ViewController::deviceInfoRead() const { return m_deviceInfoRead.load(); }
 
 std::shared_ptr<ConnectedTargetInfo> ViewController::connectedTargetInfo() const {
     const std::lock_guard lock(m_mutex);

@@ -132,6 +132,8 @@ public:
     // Running until the sequence has ended (also before it was started).
     [[nodiscard]] Outcome connectOutcome() const;
     [[nodiscard]] Outcome downloadOutcome() const;
+    // True once the connect sequence has the server's device information (its update type).
+    [[nodiscard]] bool deviceInfoRead() const;
 
     // The members the sequences create; null until created.
     [[nodiscard]] std::shared_ptr<ConnectedTargetInfo> connectedTargetInfo() const;
@@ -200,6 +202,7 @@ private:
     bool m_downloadStarted = false;
 
     std::atomic<Outcome> m_connectOutcome{Outcome::Running};
+    std::atomic<bool> m_deviceInfoRead{false};
     std::atomic<Outcome> m_downloadOutcome{Outcome::Running};
     std::atomic<bool> m_writing{false};
     // The lower text names a skipped device (connect worker only).

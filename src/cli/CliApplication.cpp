@@ -493,6 +493,9 @@ int CliApplication::Run::afterConnect() {
         hintUnanswered();
         if (record) {
             result["device"] = deviceJson(*record);
+            if (controller->deviceInfoRead()) {
+                result["updateType"] = record->UpdateType();
+            }
         }
         result["status"] = "failed";
         return kFailed;

@@ -94,6 +94,8 @@ const Entry kEntries[] = {
     // The read-back.
     {"cli_verify_database_header", "database header", "заголовок базы"},
     {"cli_verify_nothing", "nothing to compare", "нечего сравнивать"},
+    {"cli_verify_not_written", "not written by an update of this model",
+     "обновление этой модели его не записывает"},
     {"cli_verify_same", "same ({1} pages from {2})", "совпадает (страниц: {1}, с {2})"},
     {"cli_verify_stage_differs", "differs from {1}, {2} of {3} pages ({4} unreadable)",
                                  "отличается с {1}: страниц {2} из {3} (не прочитано: {4})"},

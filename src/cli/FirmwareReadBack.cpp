@@ -110,6 +110,16 @@ FirmwareReadBack FirmwareReadBack::compare(const ConnectedTargetInfo& record,
                                     ViewController::kRdVerifyBlockLength),
         ViewController::kRdVerifyBlockAddress, ViewController::kRdVerifyBlockLength, 1, link,
         stopping));
+    // The database stage writes the GPS verify block and the header; without it, neither.
+    if (record.ConnectedDevice_Enable_DATABASE_Firmware() == 0) {
+        ReadBackStage block;
+        block.name = "GPS verify block";
+        block.address = record.Info_VerifyBlock_GPS_Address();
+        block.written = false;
+        result.m_stages.push_back(block);
+        result.m_header.written = false;
+        return result;
+    }
     result.m_stages.push_back(compareArea(
         "GPS verify block",
         ViewController::verifyBlock(record.VerifyBlock_GPS_UpdateData().value_or(std::string{}),
@@ -131,7 +141,7 @@ FirmwareReadBack FirmwareReadBack::compare(const ConnectedTargetInfo& record,
 
 bool FirmwareReadBack::allSame() const {
     for (const auto& stage : m_stages) {
-        if (!stage.same() || stage.pages == 0) {
+        if (stage.written && (!stage.same() || stage.pages == 0)) {
             return false;
         }
     }
@@ -148,7 +158,9 @@ std::string FirmwareReadBack::text(const Localizer& texts) const {
     std::string out;
     for (const auto& s : m_stages) {
         std::string result;
-        if (s.pages == 0) {
+        if (!s.written) {
+            result = texts.L("cli_verify_not_written");
+        } else if (s.pages == 0) {
             result = texts.L("cli_verify_nothing");
         } else if (s.same()) {
             result = CliTexts::fill(texts.L("cli_verify_same"), {count(s.pages), hex32(s.address)});
@@ -161,7 +173,9 @@ std::string FirmwareReadBack::text(const Localizer& texts) const {
         out += "  " + TextWidth::padRight(stageName(texts, s.name), width) + " " + result + "\n";
     }
     std::string header = texts.L("cli_verify_unreadable");
-    if (m_header.readable) {
+    if (!m_header.written) {
+        header = texts.L("cli_verify_not_written");
+    } else if (m_header.readable) {
         header = CliTexts::fill(
             texts.L(m_header.complementHolds ? "cli_verify_records" : "cli_verify_check_bytes"),
             {count(m_header.count)});
@@ -174,9 +188,10 @@ nlohmann::json FirmwareReadBack::json() const {
     auto stages = nlohmann::json::array();
     for (const auto& s : m_stages) {
         nlohmann::json stage = {{"stage", s.name},
-                                {"result", s.pages == 0 ? "empty"
-                                           : s.same()   ? "same"
-                                                        : "differs"},
+                                {"result", !s.written     ? "not written"
+                                           : s.pages == 0 ? "empty"
+                                           : s.same()     ? "same"
+                                                          : "differs"},
                                 {"address", s.address},
                                 {"selector", s.selector},
                                 {"pages", s.pages},
@@ -186,7 +201,7 @@ nlohmann::json FirmwareReadBack::json() const {
             s.firstDifference ? nlohmann::json(*s.firstDifference) : nlohmann::json(nullptr);
         stages.push_back(stage);
     }
-    nlohmann::json header = {{"readable", m_header.readable}};
+    nlohmann::json header = {{"readable", m_header.readable}, {"written", m_header.written}};
     if (m_header.readable) {
         header["records"] = m_header.count;
         header["checkBytesMatch"] = m_header.complementHolds;

@@ -23,12 +23,17 @@ struct ReadBackStage {
     std::uint64_t unreadablePages = 0;
     // The first device address whose byte differs (a failed read: its page's address).
     std::optional<std::uint32_t> firstDifference;
+    // False for what an update of this model does not write (the device information disables
+    // its stage): not read, and not a difference.
+    bool written = true;
 
     [[nodiscard]] bool same() const { return differingPages == 0; }
 };
 
 // The database is not compared (it depends on the choice of countries); its header is read.
 struct DatabaseHeader {
+    // False when an update of this model writes no database: then it is not read.
+    bool written = true;
     bool readable = false;
     // The low 16 bits of the record count as the header holds them.
     std::uint16_t count = 0;
@@ -40,7 +45,9 @@ class FirmwareReadBack {
 public:
     // Compares the device's memory with what the download sequence would write for the filled
     // record: the RD and GPS images from their cut starts, padded with 0xFF to whole pages, with
-    // the same selectors, and the RD and GPS verify blocks. `stopping` is asked between pages;
+    // the same selectors, and the RD and GPS verify blocks (the GPS one and the database header
+    // only when the device information enables the database, as the update writes them only
+    // then). `stopping` is asked between pages;
     // once it says so the rest is not read (and counts as unreadable). Nothing is written.
     static FirmwareReadBack compare(const ConnectedTargetInfo& record, MassStorageController& link,
                                     const std::function<bool()>& stopping = {});

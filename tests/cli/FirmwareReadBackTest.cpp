@@ -3,6 +3,10 @@
 #include "cli/FirmwareReadBack.hpp"
 
 #include "app/FlowFixture.hpp"
+#include "app/TableLocalizer.hpp"
+#include "cli/CliTexts.hpp"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +98,37 @@ TEST(FirmwareReadBack, BeforeAnUpdateTheImagesDifferFromTheirFirstPage) {
               "GPS sel=0 pages=32 differ=32 unreadable=32 first=" + std::to_string(0x08004000));
     EXPECT_FALSE(r.databaseHeader().readable);
     EXPECT_EQ(rig.writeCount(), 0U);
+}
+
+TEST(FirmwareReadBack, WhatAnUpdateOfThisModelDoesNotWriteIsNotADifference) {
+    // As a model whose device information disables the database is left by an update: the
+    // images and the RD block written, no GPS verify block.
+    FlowRig rig(flow_testing::smallCatalog(), flow_testing::profile("signature-5810e.json"));
+    updateWithBravo(rig);
+    const auto updated = rig.controller->connectedTargetInfo();
+    rig.detector->writeMemory(
+        0, updated->Info_VerifyBlock_GPS_Address(),
+        std::vector<std::uint8_t>(ViewController::kGpsVerifyBlockLength, 0xFF));
+    updated->setConnectedDevice_Enable_DATABASE_Firmware(0);
+    const auto record = rig.controller->connectedTargetInfo();
+    const auto readCount = [&] {
+        const auto trace = rig.detector->trace();
+        return std::count_if(trace.begin(), trace.end(),
+                             [](const auto& t) { return t.operation == sim::Operation::Read; });
+    };
+    const auto reads = readCount();
+    const auto r = FirmwareReadBack::compare(*record, *rig.controller->massStorageController());
+    EXPECT_EQ(summary(r.stages()[3]),
+              "GPS verify block sel=0 pages=0 differ=0 unreadable=0 first=-");
+    EXPECT_FALSE(r.stages()[3].written);
+    EXPECT_FALSE(r.databaseHeader().written);
+    EXPECT_TRUE(r.allSame());
+    EXPECT_EQ(readCount() - reads, 4 + 32 + 1) << "nothing read for the unwritten parts";
+    EXPECT_EQ(r.json()["stages"][3]["result"], "not written");
+    EXPECT_NE(r.text(TableLocalizer(CliTexts::table(CliLanguage::English)))
+                  .find("GPS verify block not written by an update of this model\n"),
+              std::string::npos)
+        << r.text(TableLocalizer(CliTexts::table(CliLanguage::English)));
 }
 
 } // namespace
