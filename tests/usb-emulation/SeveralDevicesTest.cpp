@@ -44,8 +44,10 @@ struct Finished {
 // Runs the command line to its end (or kills it after `limit`).
 class CliRun {
 public:
-    explicit CliRun(std::vector<std::string> args) {
+    // `launcher` comes before the program, e.g. to start it as a shell would.
+    explicit CliRun(std::vector<std::string> args, const std::vector<std::string>& launcher = {}) {
         args.insert(args.begin(), DETECTOR_CLI);
+        args.insert(args.begin(), launcher.begin(), launcher.end());
         std::string error;
         m_child = ChildProcess::start(args, error);
         if (!m_child) {
@@ -352,7 +354,8 @@ TEST_F(SeveralDevicesTest, StationKilledInTheMiddleLeavesItsChildToFinishTheDevi
     usb.plugAt("1-4.1", 2, detector);
     // The orphaned child becomes ours, so that its end can be awaited.
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    CliRun station(stationArgs({"--wait", "60"}));
+    // Started as from a shell: this process ignores SIGPIPE (its HTTP server does).
+    CliRun station(stationArgs({"--wait", "60"}), {"/usr/bin/env", "--default-signal=PIPE"});
     ASSERT_TRUE(station.waitForOutput("1-4.1: Writing the radar firmware...", 60s))
         << station.output();
     const pid_t child = childOf(station.pid());
