@@ -361,7 +361,8 @@ TEST_F(SeveralDevicesTest, StationKilledInTheMiddleLeavesItsChildToFinishTheDevi
     const pid_t child = childOf(station.pid());
     ASSERT_GT(child, 0);
     station.signal(SIGKILL);
-    EXPECT_EQ(station.wait(30s).status, 128);
+    // Its output ends with it: the child holds none of the station's own descriptors.
+    EXPECT_EQ(station.wait(5s).status, 128);
 
     int status = -1;
     const auto deadline = std::chrono::steady_clock::now() + 100s;
