@@ -23,6 +23,7 @@ public:
     // A child still running is killed and reaped.
     ~ChildProcess();
 
+    pid_t pid() const { return m_pid; }
     // Pipe ends to poll for reading; -1 once that stream has ended.
     int outFd() const { return m_out; }
     int errFd() const { return m_err; }

@@ -65,9 +65,7 @@ struct Job {
     std::unique_ptr<ChildProcess> child;
     WallClock::time_point start;
     SteadyClock::time_point started;
-    std::string model;
-    std::string stage = "starting";
-    std::string percent;
+    Station::Progress progress;
     bool ended = false;
     Station::Outcome outcome;
 };
@@ -103,24 +101,28 @@ struct Station::Impl {
         [[maybe_unused]] const auto ignored = ::write(wakeWrite, &byte, 1);
     }
 
+    void survey() {
+        for (auto& device : bus->takeMatched()) {
+            const auto port = device->portPath();
+            const auto release = device->identity().release;
+            std::string note;
+            if (port.empty()) {
+                note = device->describe() + ": skipped, its port is unknown";
+            } else if (release != kReleaseUpdated) {
+                char text[96];
+                std::snprintf(text, sizeof text, ": skipped, release %04x is not %04x", release,
+                              kReleaseUpdated);
+                note = port + text;
+            }
+            const std::lock_guard lock(mutex);
+            arrivals.push_back(note.empty() ? port : "!" + note);
+        }
+    }
+
     void watch() {
         while (!done.load()) {
             bus->waitForArrival(std::chrono::milliseconds(200));
-            for (auto& device : bus->takeMatched()) {
-                const auto port = device->portPath();
-                const auto release = device->identity().release;
-                std::string note;
-                if (port.empty()) {
-                    note = device->describe() + ": skipped, its port is unknown";
-                } else if (release != kReleaseUpdated) {
-                    char text[96];
-                    std::snprintf(text, sizeof text, ": skipped, release %04x is not %04x", release,
-                                  kReleaseUpdated);
-                    note = port + text;
-                }
-                const std::lock_guard lock(mutex);
-                arrivals.push_back(note.empty() ? port : "!" + note);
-            }
+            survey();
             wake();
         }
     }
@@ -128,6 +130,10 @@ struct Station::Impl {
     void print(const std::string& line) {
         clearLive();
         std::fprintf(out, "%s\n", line.c_str());
+        // Into a pipe each line is read as it comes (a tee, a log watcher), not at the end.
+        if (!options.terminal) {
+            std::fflush(out);
+        }
     }
 
     void clearLive() {
@@ -140,7 +146,7 @@ struct Station::Impl {
 
     static std::string lineOf(const Job& job) {
         char text[512];
-        const std::string model = job.model.empty() ? "-" : job.model;
+        const std::string model = job.progress.model.empty() ? "-" : job.progress.model;
         if (job.ended) {
             const std::string& r = job.outcome.result;
             std::snprintf(text, sizeof text, "%-10s %-18s %s%s%s", job.port.c_str(), model.c_str(),
@@ -149,7 +155,7 @@ struct Station::Impl {
                           r == "complete" ? "" : job.outcome.error.c_str());
         } else {
             std::snprintf(text, sizeof text, "%-10s %-18s %-40s %s", job.port.c_str(),
-                          model.c_str(), job.stage.c_str(), job.percent.c_str());
+                          model.c_str(), job.progress.stage.c_str(), job.progress.percent.c_str());
         }
         return text;
     }
@@ -169,34 +175,6 @@ struct Station::Impl {
             ++liveLines;
         }
         std::fflush(out);
-    }
-
-    // One line of the child's texts: a percentage, the device panel, or a stage.
-    static bool absorb(Job& job, std::string line) {
-        static const std::regex kDiagnostics("^(direction [a-z?]+, )+");
-        static const std::regex kPercentage("^-?[0-9]+ %$");
-        line = std::regex_replace(line, kDiagnostics, "");
-        if (line.empty()) {
-            return false;
-        }
-        if (std::regex_match(line, kPercentage)) {
-            job.percent = line;
-            return false;
-        }
-        if (const auto panel = line.find("   GPS "); panel != std::string::npos) {
-            job.model = line.substr(0, panel);
-            return false;
-        }
-        if (line == "COMPLETE" || line == "FAIL" || line.starts_with("  DB ") ||
-            line.starts_with("  option: ")) {
-            return false;
-        }
-        const auto first = line.find_first_not_of(' ');
-        const std::string stage = line.substr(first);
-        const bool changed = stage != job.stage;
-        job.stage = stage;
-        job.percent.clear();
-        return changed;
     }
 
     void startJob(const std::string& port) {
@@ -320,8 +298,8 @@ struct Station::Impl {
             std::vector<std::string> lines;
             job.child->takeErrorLines(lines);
             for (auto& line : lines) {
-                if (absorb(job, std::move(line)) && !options.terminal) {
-                    print(job.port + ": " + job.stage);
+                if (absorb(job.progress, std::move(line)) && !options.terminal) {
+                    print(job.port + ": " + job.progress.stage);
                 }
                 dirty = true;
             }
@@ -329,9 +307,9 @@ struct Station::Impl {
                 job.ended = true;
                 job.outcome = outcomeOf(job.child->output(), *status);
                 if (job.outcome.model.empty()) {
-                    job.outcome.model = job.model;
+                    job.outcome.model = job.progress.model;
                 }
-                job.model = job.outcome.model;
+                job.progress.model = job.outcome.model;
                 auto owned = std::move(*it);
                 it = running.erase(it);
                 endJob(std::move(owned));
@@ -410,6 +388,12 @@ void Station::interrupt() {
     m_impl->wake();
 }
 
+void Station::hangUp() {
+    int none = 0;
+    m_impl->interrupts.compare_exchange_strong(none, 1);
+    m_impl->wake();
+}
+
 int Station::run() {
     Impl& s = *m_impl;
     if (s.wakeRead < 0) {
@@ -417,8 +401,14 @@ int Station::run() {
         return 1;
     }
     if (!s.options.logFile.empty()) {
-        s.log = std::fopen(s.options.logFile.c_str(), "a");
+        // Close-on-exec: the children must not hold the log open after the station.
+        const int fd =
+            ::open(s.options.logFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        s.log = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
         if (s.log == nullptr) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
             std::fprintf(s.out, "cannot write the log file %s: %s\n", s.options.logFile.c_str(),
                          std::strerror(errno));
             return 2;
@@ -431,10 +421,15 @@ int Station::run() {
                  "stops taking new ones.\n",
                  s.options.jobs);
     std::fflush(s.out);
+    // The detectors already plugged in are taken before any deadline counts.
+    s.survey();
     s.watcher = std::thread([&s] { s.watch(); });
-    while (!s.over()) {
+    for (;;) {
         s.takeArrivals();
         s.handleInterrupts();
+        if (s.over()) {
+            break;
+        }
         if (s.interrupts.load() == 0) {
             s.schedule();
             s.drawLive();
@@ -479,6 +474,33 @@ std::vector<std::string> Station::childCommand(const CliOptions& options,
         argv.emplace_back("--exclude-fake");
     }
     return argv;
+}
+
+bool Station::absorb(Progress& progress, std::string line) {
+    static const std::regex kDiagnostics("^(direction [a-z?]+, )+");
+    static const std::regex kPercentage("^-?[0-9]+ %$");
+    line = std::regex_replace(line, kDiagnostics, "");
+    const auto first = line.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return false;
+    }
+    if (std::regex_match(line, kPercentage)) {
+        progress.percent = line;
+        return false;
+    }
+    if (const auto panel = line.find("   GPS "); panel != std::string::npos) {
+        progress.model = line.substr(0, panel);
+        return false;
+    }
+    if (line == "COMPLETE" || line == "FAIL" || line.starts_with("  DB ") ||
+        line.starts_with("  option: ")) {
+        return false;
+    }
+    std::string stage = line.substr(first);
+    const bool changed = stage != progress.stage;
+    progress.stage = std::move(stage);
+    progress.percent.clear();
+    return changed;
 }
 
 Station::Outcome Station::outcomeOf(const std::string& output, int waitStatus) {

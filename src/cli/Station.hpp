@@ -57,6 +57,9 @@ public:
     // Ctrl-C. The first stops taking new detectors and lets the running updates finish; the
     // second stops them the way the window's quit does. Safe from any thread.
     void interrupt();
+    // The terminal hung up: the first Ctrl-C, however often it comes, since nobody is left to
+    // press the second. Safe from any thread.
+    void hangUp();
 
     // The child command line `station` uses: this program with --device usb:PORT, updating
     // with the station's choice, its result as JSON on standard output.
@@ -64,6 +67,16 @@ public:
     childCommand(const CliOptions& options, const std::string& program, const std::string& port);
     // Reads a child's JSON result (its standard output) and exit status into an outcome.
     static Outcome outcomeOf(const std::string& output, int waitStatus);
+
+    // What a child's texts (its standard error) have told about its device so far.
+    struct Progress {
+        std::string model;
+        std::string stage = "starting";
+        std::string percent;
+    };
+    // Takes one line of a child's texts: a percentage, the device panel, or a stage. True when
+    // the stage changed.
+    static bool absorb(Progress& progress, std::string line);
 
 private:
     struct Impl;

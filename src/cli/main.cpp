@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +31,10 @@ constexpr auto kInterruptDeadline = std::chrono::milliseconds(900);
 std::atomic<bool> gFinished{false};
 
 int runStation(const CliOptions& options, std::FILE* out, sigset_t signals) {
+    // A closed terminal must not end the station while its children write: the hang-up is
+    // taken like Ctrl-C, before any thread (libusb's among them) could receive it.
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     auto created = usb::LibusbBus::create(0x0483, 0x5720);
     if (auto* error = std::get_if<usb::UsbError>(&created)) {
         std::fprintf(out, "USB cannot be used: %s\n", error->message.c_str());
@@ -55,7 +60,11 @@ int runStation(const CliOptions& options, std::FILE* out, sigset_t signals) {
     std::thread([&station, signals] {
         int received = 0;
         while (sigwait(&signals, &received) == 0) {
-            station.interrupt();
+            if (received == SIGHUP) {
+                station.hangUp();
+            } else {
+                station.interrupt();
+            }
         }
     }).detach();
     const int status = station.run();
@@ -73,11 +82,15 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A reader that went away (a station killed, a closed pipe) must not end a device being
+    // written: what we print is then lost, the update goes on.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // Our own output goes to the real standard output; anything else printed there (by a
     // library) goes to standard error, so --json output stays one object.
     std::fflush(stdout);
-    const int stdoutCopy = dup(STDOUT_FILENO);
+    // Close-on-exec, or a station's children would hold its output open after it ended.
+    const int stdoutCopy = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     std::FILE* realOut = stdoutCopy >= 0 ? fdopen(stdoutCopy, "w") : nullptr;
     if (realOut == nullptr) {
         realOut = stdout;

@@ -133,6 +133,29 @@ TEST(StationOutcomeTest, ResultsFromTheChildsJsonAndExitStatus) {
     EXPECT_EQ(outcome.error, "no-device");
 }
 
+TEST(StationProgressTest, ChildLinesMoveTheLiveLine) {
+    struct Row {
+        std::string line;
+        bool changed;
+        Station::Progress after;
+    };
+    const std::vector<Row> rows = {
+        {"  Writing the radar firmware...", true, {"", "Writing the radar firmware...", ""}},
+        {"direction in, 42 %", false, {"", "Writing the radar firmware...", "42 %"}},
+        {"5810 SIGNATURE   GPS 1",
+         false,
+         {"5810 SIGNATURE", "Writing the radar firmware...", "42 %"}},
+        {"   ", false, {"5810 SIGNATURE", "Writing the radar firmware...", "42 %"}},
+    };
+    Station::Progress progress;
+    for (const auto& row : rows) {
+        EXPECT_EQ(Station::absorb(progress, row.line), row.changed) << "'" << row.line << "'";
+        EXPECT_EQ(progress.model, row.after.model) << "'" << row.line << "'";
+        EXPECT_EQ(progress.stage, row.after.stage) << "'" << row.line << "'";
+        EXPECT_EQ(progress.percent, row.after.percent) << "'" << row.line << "'";
+    }
+}
+
 TEST(DetectorListTest, TableAndJsonNameStateAndFix) {
     std::vector<usb::SurveyedDetector> found(5);
     found[0] = {"1-4.1",

@@ -145,8 +145,11 @@ protected:
         options.terminal = terminal;
         options.jobs = jobs;
         options.logFile = (m_folder / "station.jsonl").string();
-        options.idle = 1500ms;
+        options.idle = m_idle;
         options.command = [this, unplugging, paused](const std::string& port) {
+            if (m_command) {
+                return m_command(port);
+            }
             const std::string profile =
                 unplugging.count(port) != 0
                     ? (m_folder / "unplugs.json").string()
@@ -201,6 +204,8 @@ protected:
                                                       : 0;
     }
 
+    std::chrono::milliseconds m_idle = 1500ms;
+    std::function<std::vector<std::string>(const std::string&)> m_command; // else the updater
     std::shared_ptr<ScriptedBus> m_bus = std::make_shared<ScriptedBus>();
     std::unique_ptr<sim::UpdateServerSim> m_server;
     fs::path m_folder;
@@ -288,6 +293,28 @@ TEST_F(StationTest, FirstCtrlCLetsTheRunningFinishAndTakesNoMoreTheSecondStopsTh
     ASSERT_EQ(lines.size(), 1U);
     EXPECT_EQ(lines[0]["port"], "1-1");
     EXPECT_EQ(lines[0]["result"], "interrupted") << lines[0];
+}
+
+TEST_F(StationTest, WaitShorterThanASurveyStillTakesTheDetectorsPluggedIn) {
+    m_idle = 0ms;
+    m_bus->plug("1-1");
+    start(1);
+    EXPECT_EQ(finish(), 0) << output();
+    EXPECT_NE(output().find("Station: 1 device(s), 1 completed"), std::string::npos) << output();
+}
+
+TEST_F(StationTest, ChildrenDoNotInheritTheLog) {
+    const auto fds = m_folder / "fds.txt";
+    m_command = [&](const std::string&) {
+        return std::vector<std::string>{"/bin/sh", "-c", "ls -l /proc/self/fd >" + fds.string()};
+    };
+    m_idle = 0ms;
+    m_bus->plug("1-1");
+    start(1);
+    finish();
+    const auto open = readFile(fds);
+    EXPECT_NE(open.find("fds.txt"), std::string::npos) << open; // its own standard output
+    EXPECT_EQ(open.find("station.jsonl"), std::string::npos) << open;
 }
 
 } // namespace

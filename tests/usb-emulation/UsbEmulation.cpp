@@ -12,11 +12,13 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #include <umockdev.h>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -405,6 +407,23 @@ std::string hex16(std::uint16_t v) {
 }
 
 } // namespace
+
+void UsbEmulation::reExecUnderPreload(char** argv) {
+    const char* current = std::getenv("LD_PRELOAD");
+    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
+        return;
+    }
+    std::string preload = "libumockdev-preload.so.0";
+    if (current != nullptr && *current != '\0') {
+        preload += std::string(":") + current;
+    }
+    setenv("LD_PRELOAD", preload.c_str(), 1);
+    // AddressSanitizer insists on being first in the library list; the preload comes first.
+    std::string asan = std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
+    asan += asan.empty() ? "verify_asan_link_order=0" : ":verify_asan_link_order=0";
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    execv("/proc/self/exe", argv);
+}
 
 UsbEmulation::UsbEmulation() {
     const char* preload = std::getenv("LD_PRELOAD");

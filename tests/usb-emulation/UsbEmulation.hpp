@@ -17,6 +17,11 @@ struct EmulatedDevice;
 
 class UsbEmulation {
 public:
+    // Re-runs this program under umockdev's preload library, which the emulation needs in this
+    // very process (it fakes /sys, /dev and udev for libusb). Returns when already under it, or
+    // when exec failed (the emulation then reports the missing preload).
+    static void reExecUnderPreload(char** argv);
+
     UsbEmulation();
     UsbEmulation(const UsbEmulation&) = delete;
     UsbEmulation& operator=(const UsbEmulation&) = delete;
