@@ -16,6 +16,13 @@ std::optional<RecordIndexList> scan(const DataBaseList& records, std::uint32_t t
                                     bool excludeFake) {
     RecordIndexList chosen;
     for (std::size_t i = 0; i < records.size(); ++i) {
+        // A run repeats one object, which the rule treats alike every time.
+        if (i > 0 && records[i] == records[i - 1]) {
+            if (!chosen.empty() && chosen.back() == i - 1) {
+                chosen.push_back(static_cast<std::uint32_t>(i));
+            }
+            continue;
+        }
         const DataBase& r = *records[i];
         for (std::size_t c = 0; c < total; ++c) {
             if (c >= names.size()) {
