@@ -20,10 +20,15 @@ void write(const std::filesystem::path& path, std::string_view text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // One folder per process; each input rewrites its three files.
+    // One folder per process; each input rewrites its three files. In memory where the system
+    // has a tmpfs: on a disk, every truncating rewrite is flushed, which cost three quarters of
+    // the run time.
     static const std::filesystem::path folder = [] {
-        auto dir = std::filesystem::temp_directory_path() /
-                   ("detector-fuzz-catalog-" + std::to_string(::getpid()));
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        auto dir = base / ("detector-fuzz-catalog-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir / "firmware");
         return dir;
     }();

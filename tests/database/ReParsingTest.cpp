@@ -1,6 +1,7 @@
 #include "database/WebServer_GetDataBase.hpp"
 #include "support/TestSupport.hpp"
 
+#include <cmath>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -36,13 +37,34 @@ struct Fixture {
     }
 };
 
-// The image that the chosen records must give, built independently of the filter.
-Bytes expectedImage(const ConnectedTargetInfo& record, const DataBaseList& chosen) {
-    Bytes image(4 + 10 * chosen.size());
-    EXPECT_TRUE(WebServer_GetDataBase::Change_Hex_Format(static_cast<std::int32_t>(chosen.size()),
-                                                         chosen, image));
-    EXPECT_TRUE(WebServer_GetDataBase::ChangeSecurityCode(record, image,
-                                                          static_cast<std::int32_t>(image.size())));
+// The image that the chosen records must give, written out from the record layout rather than
+// by the production packer: a big-endian count, then per record the words
+// a = type:5 | latitude:23 | longitude bits 21..17 and b = longitude bits 16..0 | direction:9 |
+// speed tens:4 | 00, laid out as b2 b0 a3 d1 a1 b1 b3 d0 a0 a2 (d the autodoria value), and
+// every byte after the count XORed with the key. The coordinates here are whole
+// ten-thousandths of a degree, so rounding gives the device's value.
+Bytes expectedImage(const DataBaseList& chosen) {
+    const auto count = static_cast<std::uint32_t>(chosen.size());
+    Bytes image = {static_cast<std::uint8_t>(count >> 24U), static_cast<std::uint8_t>(count >> 16U),
+                   static_cast<std::uint8_t>(count >> 8U), static_cast<std::uint8_t>(count)};
+    const auto whole = [](double v) { return static_cast<std::uint32_t>(std::lround(v)); };
+    for (const auto& r : chosen) {
+        const std::uint32_t y = whole(r->parsing_lat * 10000);
+        const std::uint32_t x = whole(r->parsing_lng * 10000);
+        const std::uint32_t a =
+            (whole(r->parsing_camera) << 27U) | ((y & 0x7FFFFFU) << 5U) | ((x >> 17U) & 0x1FU);
+        const std::uint32_t b = (x << 15U) | (whole(r->parsing_direction) << 6U) |
+                                ((whole(r->parsing_speed) / 10) << 2U);
+        const std::uint32_t d = whole(r->parsing_autodoria);
+        const auto at = [](std::uint32_t word, unsigned k) {
+            return static_cast<std::uint8_t>(word >> (8U * k));
+        };
+        image.insert(image.end(), {at(b, 2), at(b, 0), at(a, 3), at(d, 1), at(a, 1), at(b, 1),
+                                   at(b, 3), at(d, 0), at(a, 0), at(a, 2)});
+    }
+    for (std::size_t p = 4; p < image.size(); ++p) {
+        image[p] ^= kKey[(p - 4) % kKey.size()];
+    }
     return image;
 }
 
@@ -77,9 +99,9 @@ TEST(StoreRecords, BuildsBothImagesAndCounts) {
     EXPECT_EQ(f.db.DB_Struct().kind(1), CameraRecordList::Kind::Fake);
     EXPECT_EQ(f.db.DB_Struct().country(2), "B");
     EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE()),
-              hex(expectedImage(*f.record, {strelka, fake, plain})));
+              hex(expectedImage({strelka, fake, plain})));
     EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE_NoStrelka()),
-              hex(expectedImage(*f.record, {fake, plain})));
+              hex(expectedImage({fake, plain})));
     EXPECT_EQ(hex(f.db.HexFormat_DB()), hex(*f.record->Download_Firmware_DATABASE()));
 }
 
@@ -111,8 +133,7 @@ TEST(ReParsing, KeepsChosenCountriesInAnswerOrderLessExcludedTypes) {
         f.record->setIsExcludeFake(c.fake ? 1 : 0);
         ASSERT_TRUE(f.db.reParsingForOriginal(*f.record)) << c.name;
         EXPECT_EQ(f.db.DB_Struct_reParsing(), positionsIn(all, c.expected)) << c.name;
-        EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE()),
-                  hex(expectedImage(*f.record, c.expected)))
+        EXPECT_EQ(hex(*f.record->Download_Firmware_DATABASE()), hex(expectedImage(c.expected)))
             << c.name;
         EXPECT_EQ(hex(f.db.HexFormat_DB_reParsing()), hex(*f.record->Download_Firmware_DATABASE()));
         EXPECT_EQ(f.record->Info_DataBase_Count(), 6U) << "the filter keeps the fetched count";
