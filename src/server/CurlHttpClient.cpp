@@ -85,7 +85,6 @@ struct UrlDeleter {
 using Clock = std::chrono::steady_clock;
 
 struct Transfer {
-    CURL* easy = nullptr;
     std::vector<std::uint8_t>* body = nullptr;
     std::size_t maxBytes = 0;
     bool truncate = false;
@@ -114,20 +113,6 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
             t->body->insert(t->body->end(), bytes, bytes + room);
             t->truncated = true;
             return 0; // enough: the transfer ends here and counts as a success
-        }
-        if (t->body->empty()) {
-            // Sized once from the announced length (within the cap) instead of growing by
-            // doubling. Only address space: pages are touched as bytes arrive.
-            curl_off_t announced = -1;
-            if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
-                    CURLE_OK &&
-                announced > 0) {
-                try {
-                    t->body->reserve(std::min(static_cast<std::size_t>(announced), t->maxBytes));
-                } catch (const std::bad_alloc&) {
-                    // Grown by doubling instead; the bytes themselves may still fit.
-                }
-            }
         }
         t->body->insert(t->body->end(), bytes, bytes + n);
     } catch (const std::bad_alloc&) {
@@ -285,7 +270,6 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
         return finish(HttpError::Io, "libcurl could not allocate a handle");
     }
     Transfer transfer;
-    transfer.easy = easy.get();
     transfer.body = &result.body;
     transfer.maxBytes = request.maxBodyBytes;
     transfer.truncate = request.truncateBody;

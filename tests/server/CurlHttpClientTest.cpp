@@ -4,10 +4,46 @@
 #include "server/ServerFixture.hpp"
 #include "server/WebServer_CheckInternet.hpp"
 
+#include <cstdlib>
+#include <new>
 #include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// The largest block that operator new handed out on a watching thread: the client's body must
+// grow with the bytes that arrived, whatever length the server announces.
+namespace {
+thread_local bool t_watching = false;
+thread_local std::size_t t_largest = 0;
+
+void* allocate(std::size_t n) {
+    if (t_watching && n > t_largest) {
+        t_largest = n;
+    }
+    return std::malloc(n == 0 ? 1 : n);
+}
+} // namespace
+
+// Every form, so that a sanitizer never sees a block freed by a form other than its own.
+void* operator new(std::size_t n) {
+    if (void* p = allocate(n)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 using server::HttpError;
 using server_testing::SimServer;
@@ -103,6 +139,38 @@ TEST(CurlHttpClient, FailsABodyOverTheCap) {
     const auto cut = s.client().get(request);
     ASSERT_TRUE(cut.ok()) << cut.message;
     EXPECT_TRUE(cut.body == std::vector<std::uint8_t>(100, 0xAB));
+}
+
+// Announces 128 MiB, sends 4 KiB and hangs up.
+TEST(CurlHttpClient, TakesMemoryForWhatArrivedNotForWhatWasAnnounced) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::thread server([listener] {
+        const int c = ::accept(listener, nullptr, nullptr);
+        char request[4096];
+        (void)::recv(c, request, sizeof request, 0);
+        const std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Length: 134217728\r\n\r\n" + std::string(4096, 'x');
+        (void)::send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
+        ::close(c);
+    });
+    server::CurlHttpClient client;
+    server::HttpRequest request{"http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
+                                "/firmware/KW/rd.bin"};
+    t_largest = 0;
+    t_watching = true;
+    const auto r = client.get(request);
+    t_watching = false;
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(r.error, HttpError::Io) << r.message;
+    EXPECT_LT(t_largest, std::size_t{1} << 20);
 }
 
 TEST(CurlHttpClient, FailsATransferSlowerThanTheFloorOverTheWindow) {
