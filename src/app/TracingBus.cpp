@@ -191,17 +191,17 @@ private:
 } // namespace
 
 TracingBus::TracingBus(std::shared_ptr<usb::UsbBus> inner, std::shared_ptr<TraceLog> log,
-                       std::shared_ptr<std::atomic<std::uint32_t>> pagesWritten)
+                       std::shared_ptr<std::atomic<std::uint32_t>> memoryWrites)
     : m_inner(std::move(inner))
     , m_log(std::move(log))
-    , m_pagesWritten(std::move(pagesWritten)) {}
+    , m_memoryWrites(std::move(memoryWrites)) {}
 
 std::vector<std::unique_ptr<usb::UsbDevice>> TracingBus::takeMatched() {
     auto devices = m_inner->takeMatched();
     for (auto& device : devices) {
         const auto port = device->portPath();
         note(m_log, "matched " + device->describe() + (port.empty() ? "" : " at " + port));
-        device = std::make_unique<TracingDevice>(std::move(device), m_log, m_pagesWritten);
+        device = std::make_unique<TracingDevice>(std::move(device), m_log, m_memoryWrites);
     }
     return devices;
 }

@@ -526,6 +526,7 @@ bool ViewController::writeBlock(MassStorageController& link, std::uint8_t select
 }
 
 ViewController::Outcome ViewController::runDownloadSequence() {
+    m_imagePagesWritten = 0;
     std::shared_ptr<ConnectedTargetInfo> recordShared;
     MassStorageController* linkPointer = nullptr;
     {
@@ -718,6 +719,7 @@ bool ViewController::downloadToDevice(MassStorageController& link, const Bytes& 
         if (!link.WriteToDevice(selector, address, page, pageSize, link)) {
             return false;
         }
+        ++m_imagePagesWritten;
         if (!pause(pagePause)) {
             return false;
         }
@@ -782,6 +784,8 @@ ViewController::Outcome ViewController::connectOutcome() const { return m_connec
 ViewController::Outcome ViewController::downloadOutcome() const { return m_downloadOutcome.load(); }
 
 bool ViewController::deviceInfoRead() const { return m_deviceInfoRead.load(); }
+
+std::uint32_t ViewController::imagePagesWritten() const { return m_imagePagesWritten.load(); }
 
 std::shared_ptr<ConnectedTargetInfo> ViewController::connectedTargetInfo() const {
     const std::lock_guard lock(m_mutex);

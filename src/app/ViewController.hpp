@@ -134,6 +134,9 @@ public:
     [[nodiscard]] Outcome downloadOutcome() const;
     // True once the connect sequence has the server's device information (its update type).
     [[nodiscard]] bool deviceInfoRead() const;
+    // Image pages that the download sequence wrote; the version blocks and the database header
+    // are not pages of an image.
+    [[nodiscard]] std::uint32_t imagePagesWritten() const;
 
     // The members the sequences create; null until created.
     [[nodiscard]] std::shared_ptr<ConnectedTargetInfo> connectedTargetInfo() const;
@@ -203,6 +206,7 @@ private:
 
     std::atomic<Outcome> m_connectOutcome{Outcome::Running};
     std::atomic<bool> m_deviceInfoRead{false};
+    std::atomic<std::uint32_t> m_imagePagesWritten{0};
     std::atomic<Outcome> m_downloadOutcome{Outcome::Running};
     std::atomic<bool> m_writing{false};
     // The lower text names a skipped device (connect worker only).

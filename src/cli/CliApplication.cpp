@@ -179,7 +179,8 @@ struct CliApplication::Run {
     std::unique_ptr<sim::UpdateServerSim> demoServer;
     std::shared_ptr<sim::VirtualDetector> detector;
     std::shared_ptr<AnswerWatch> answers = std::make_shared<AnswerWatch>();
-    std::shared_ptr<std::atomic<std::uint32_t>> pagesWritten =
+    // Every memory write that went through, the blocks and the header too.
+    std::shared_ptr<std::atomic<std::uint32_t>> memoryWrites =
         std::make_shared<std::atomic<std::uint32_t>>(0);
 
     std::mutex controllerMutex;
@@ -249,7 +250,7 @@ void CliApplication::Run::hintUnanswered() {
 
 // The detector holds part of the new images: it must be updated again before it is used.
 void CliApplication::Run::sayHalfWritten() {
-    if (options.command == CliCommand::Update && pagesWritten->load() > 0) {
+    if (options.command == CliCommand::Update && memoryWrites->load() > 0) {
         say(texts.L("cli_half_written"));
     }
 }
@@ -360,7 +361,7 @@ std::unique_ptr<MassStorageController> CliApplication::Run::makeLink() {
                 });
         }
     }
-    bus = std::make_shared<TracingBus>(bus, trace, pagesWritten);
+    bus = std::make_shared<TracingBus>(bus, trace, memoryWrites);
     return std::make_unique<MassStorageController>(bus);
 }
 
@@ -517,7 +518,9 @@ int CliApplication::Run::afterConnect() {
                                 record->Country_Strelka_Num(), record->Country_Fake_Num(),
                                 record->Country_Total_Num());
             dialog.viewDidLoad();
-            if (auto why = OptionsSelectionPresenter::choose(dialog, options, texts)) {
+            if (auto why = OptionsSelectionPresenter::choose(
+                    dialog, options, texts,
+                    record->ConnectedDevice_Enable_DATABASE_Firmware() != 0)) {
                 fail(*why);
                 result["status"] = "failed";
                 return kFailed;
@@ -606,6 +609,7 @@ int CliApplication::Run::countries() {
 }
 
 int CliApplication::Run::update(ConnectedTargetInfo& record) {
+    presenter->setWritesDatabase(record.ConnectedDevice_Enable_DATABASE_Firmware() != 0);
     controller->btn_DownloadStart();
     if (!presenter->presented()) {
         fail(texts.L("cli_not_offered"));
@@ -833,7 +837,7 @@ int CliApplication::Run::finish(int status) {
         }
         result["message"] = message;
         if (options.command == CliCommand::Update) {
-            result["pagesWritten"] = pagesWritten->load();
+            result["pagesWritten"] = controller ? controller->imagePagesWritten() : 0U;
         }
         if (!options.port.empty()) {
             result["port"] = options.port;

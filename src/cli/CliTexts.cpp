@@ -71,6 +71,10 @@ const Entry kEntries[] = {
     {"cli_unknown_countries", "unknown countries: {1}. The server lists: {2}.",
                               "неизвестные страны: {1}. Сервер предлагает: {2}."},
     {"cli_no_countries", "the server lists no countries", "сервер не предлагает ни одной страны"},
+    {"cli_no_database",
+     "the server's information on this model disables the database, so there are no countries "
+     "to choose",
+     "по сведениям сервера база данных для этой модели отключена: выбрать страны нельзя"},
     {"cli_over_limit", "the choice holds {1} camera records ({2}); a detector takes at most {3}. Choose fewer countries, or leave cameras out with --exclude-strelka or --exclude-fake. Nothing was written.",
                        "выбрано записей камер: {1} ({2}); детектор вмещает не больше {3}. Выберите меньше стран или исключите камеры через --exclude-strelka или --exclude-fake. Ничего не записано."},
     {"cli_no_records", "the chosen countries hold no camera records ({1}). Nothing was written.",

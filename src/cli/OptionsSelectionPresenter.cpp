@@ -68,7 +68,11 @@ OptionsSelectionPresenter::OptionsSelectionPresenter(const CliOptions& options,
 
 std::optional<std::string> OptionsSelectionPresenter::choose(SelectionDBViewController& dialog,
                                                              const CliOptions& options,
-                                                             const Localizer& texts) {
+                                                             const Localizer& texts,
+                                                             bool writesDatabase) {
+    if (!writesDatabase) {
+        return texts.L("cli_no_database");
+    }
     std::vector<std::uint32_t> rows;
     if (options.allCountries) {
         for (std::uint32_t row = 0; row < dialog.numberOfRowsInTableView(); ++row) {
@@ -133,7 +137,7 @@ void OptionsSelectionPresenter::present(std::shared_ptr<SelectionDBViewControlle
     m_answered = false;
     m_declined = false;
     m_refusal.clear();
-    if (auto why = choose(*dialog, m_options, m_texts)) {
+    if (auto why = choose(*dialog, m_options, m_texts, m_writesDatabase)) {
         m_refusal = std::move(*why);
         return;
     }

@@ -23,10 +23,15 @@ public:
     void present(std::shared_ptr<SelectionDBViewController> dialog) override;
 
     // Clicks the boxes and then the countries of `options` into a dialog that has its data;
-    // returns why the choice cannot be answered (unknown name, over the limit, no cameras), or
-    // nothing when the dialog would accept it. The select button is not pressed.
+    // returns why the choice cannot be answered (no database for this model, unknown name, over
+    // the limit, no cameras), or nothing when the dialog would accept it. The select button is
+    // not pressed.
     static std::optional<std::string> choose(SelectionDBViewController& dialog,
-                                             const CliOptions& options, const Localizer& texts);
+                                             const CliOptions& options, const Localizer& texts,
+                                             bool writesDatabase);
+
+    // False when the device information disables the database: no country list was asked for.
+    void setWritesDatabase(bool writes) { m_writesDatabase = writes; }
 
     // How the last present() ended.
     [[nodiscard]] bool presented() const { return m_presented; }
@@ -38,6 +43,7 @@ private:
     const CliOptions& m_options;
     const Localizer& m_texts;
     Confirm m_confirm;
+    bool m_writesDatabase = true;
     bool m_presented = false;
     bool m_answered = false;
     bool m_declined = false;

@@ -134,8 +134,8 @@ class Case:
             json.dump(profile, f)
         return made
 
-    def start_server(self, faults=()):
-        self.server = Server(self.args.server, self.args.catalog, faults)
+    def start_server(self, faults=(), catalog=None):
+        self.server = Server(self.args.server, catalog or self.args.catalog, faults)
         return self.server
 
     def run(self, *cli_args, stdin_text=None, server=True, timeout=60):
@@ -220,6 +220,8 @@ def case_update_writes_images(c):
     rd_pages, gps_pages = (RD_END - RD_START) // 0x400, (GPS_END - GPS_START) // 0x100
     check(len(c.trace_writes(trace)) == rd_pages + gps_pages + db_pages + 3,
           "the trace holds every page write and the three blocks")
+    check(result["pagesWritten"] == rd_pages + gps_pages + db_pages,
+          "pagesWritten counts the image pages, not the blocks")
     check("/qvt_database/finish/" in c.server.requests(), "finish request sent")
 
 
@@ -324,6 +326,37 @@ def case_name_not_utf8(c):
         with open(trace, "rb") as f:
             text = f.read().decode("utf-8")  # raises on a stray byte
         check("SIGNATUR\\xC9" in text, "trace shows \\xC9")
+
+
+def case_update_type_on_failure(c):
+    done = c.run("--device", "sim:" + c.profile("qvt-ka7.json"), "--no-pauses", "--json", "info")
+    check(done.returncode == 1, "status 1")
+    result = c.json_result(done)
+    check(result["lowerText"] == "Device does not supported", "the system's text")
+    check(result.get("updateType") == 1, "updateType of MERIDIAN kept on the failure")
+
+
+def case_database_disabled(c):
+    # The demo catalog with the database turned off in the 5810's device information.
+    catalog = os.path.join(c.work, "catalog")
+    os.mkdir(catalog)
+    for name in ("countries.csv", "cameras.csv", "firmware"):
+        os.symlink(os.path.join(os.path.abspath(c.args.catalog), name), os.path.join(catalog, name))
+    with open(os.path.join(c.args.catalog, "catalog.json"), encoding="utf-8") as f:
+        data = json.load(f)
+    model = next(m for m in data["models"] if m["keyword"] == "5810_SIGNATUREE")
+    model["info"][11] = "false"
+    with open(os.path.join(catalog, "catalog.json"), "w", encoding="utf-8") as f:
+        json.dump(data, f)
+    c.start_server(catalog=catalog)
+    for command in (["check"], ["update", "--yes"]):
+        done = c.run("--device", "sim:" + c.profile(), "--no-pauses", "--json", *command,
+                     "--countries", "Latvija")
+        check(done.returncode == 1, command[0] + ": status 1")
+        message = c.json_result(done)["message"]
+        check("disables the database" in message and "lists" not in message,
+              command[0] + ": the cause named: " + message)
+    check("/qvt_database/" not in c.server.requests(), "no country list asked for")
 
 
 def case_gps_readback_stalled(c):
