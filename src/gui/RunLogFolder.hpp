@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <memory>
 
-// File names carry the start time ("run-20261208-021516-042.log"), so their order by name is
-// the order of the runs and pruning needs no file times.
+// File names carry a sequence number and the start time ("run-000042_20261208-021516-042.log").
+// The sequence is one more than the highest present, so the order of the runs holds when the
+// clock steps back; names without one (earlier versions) count as older than any with one.
 class RunLogFolder {
 public:
     static constexpr int kKept = 20;
@@ -19,7 +20,7 @@ public:
     // Creates the folder and a new log, then removes the oldest logs beyond `kept`. Null when
     // the file cannot be written; path is set to the file either way.
     std::shared_ptr<TraceLog> openRun(QString& path);
-    // The run logs present, oldest first.
+    // The run logs present, oldest first (by sequence, then by name).
     [[nodiscard]] QStringList runs() const;
     [[nodiscard]] const QString& folder() const { return m_folder; }
 
