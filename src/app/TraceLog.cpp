@@ -31,16 +31,16 @@ std::string TraceLog::escaped(std::string_view text) {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (u < 0x20 || u == 0x7F || (u >= 0x80 && codec::sequenceLength(text, i) == 0)) {
-            out += "\\x";
-            out += kHex[u >> 4U];
-            out += kHex[u & 0xFU];
-        } else if (u >= 0x80) {
-            const std::size_t length = codec::sequenceLength(text, i);
+        } else if (u >= 0x20 && u < 0x7F) {
+            out += c;
+        } else if (const std::size_t length = u >= 0x80 ? codec::sequenceLength(text, i) : 0;
+                   length > 0) {
             out.append(text.substr(i, length));
             i += length - 1;
         } else {
-            out += c;
+            out += "\\x";
+            out += kHex[u >> 4U];
+            out += kHex[u & 0xFU];
         }
     }
     return out;

@@ -476,10 +476,8 @@ std::vector<std::string> Station::childCommand(const CliOptions& options,
     return argv;
 }
 
-bool Station::absorb(Progress& progress, std::string line) {
-    static const std::regex kDiagnostics("^(direction [a-z?]+, )+");
+bool Station::absorb(Progress& progress, const std::string& line) {
     static const std::regex kPercentage("^-?[0-9]+ %$");
-    line = std::regex_replace(line, kDiagnostics, "");
     const auto first = line.find_first_not_of(' ');
     if (first == std::string::npos) {
         return false;

@@ -76,7 +76,7 @@ public:
     };
     // Takes one line of a child's texts: a percentage, the device panel, or a stage. True when
     // the stage changed.
-    static bool absorb(Progress& progress, std::string line);
+    static bool absorb(Progress& progress, const std::string& line);
 
 private:
     struct Impl;

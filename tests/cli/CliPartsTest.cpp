@@ -141,7 +141,7 @@ TEST(StationProgressTest, ChildLinesMoveTheLiveLine) {
     };
     const std::vector<Row> rows = {
         {"  Writing the radar firmware...", true, {"", "Writing the radar firmware...", ""}},
-        {"direction in, 42 %", false, {"", "Writing the radar firmware...", "42 %"}},
+        {"42 %", false, {"", "Writing the radar firmware...", "42 %"}},
         {"5810 SIGNATURE   GPS 1",
          false,
          {"5810 SIGNATURE", "Writing the radar firmware...", "42 %"}},
@@ -330,7 +330,8 @@ CliOptions choosing(std::vector<std::string> countries, bool strelka = false, bo
 
 TEST(OptionsSelectionTest, OverTheLimitIsRefusedNotTrimmed) {
     auto dialog = dialogOf({"A", "B"}, {"100", "9250"}, {"30", "0"}, {"10", "0"});
-    const auto why = OptionsSelectionPresenter::choose(dialog, choosing({"A", "B"}), english());
+    const auto why =
+        OptionsSelectionPresenter::choose(dialog, choosing({"A", "B"}), english(), true);
     ASSERT_TRUE(why.has_value());
     EXPECT_NE(why->find("9350"), std::string::npos) << *why;
     EXPECT_NE(why->find("9300"), std::string::npos) << *why;
@@ -341,10 +342,10 @@ TEST(OptionsSelectionTest, ExclusionsCountBeforeTheClicks) {
     // 9250 + 100 - 30 - 10 = 9310: still over.
     auto over = dialogOf({"A", "B"}, {"100", "9250"}, {"30", "0"}, {"10", "0"});
     EXPECT_TRUE(
-        OptionsSelectionPresenter::choose(over, choosing({"A", "B"}, true, true), english()));
+        OptionsSelectionPresenter::choose(over, choosing({"A", "B"}, true, true), english(), true));
     auto within = dialogOf({"A", "B"}, {"100", "9200"}, {"30", "0"}, {"10", "0"});
-    EXPECT_FALSE(
-        OptionsSelectionPresenter::choose(within, choosing({"A", "B"}, true, true), english()));
+    EXPECT_FALSE(OptionsSelectionPresenter::choose(within, choosing({"A", "B"}, true, true),
+                                                   english(), true));
     EXPECT_EQ(within.total_selected_db_num(), 9260U);
     EXPECT_TRUE(within.CheckBox_StrelkaOn() && within.CheckBox_FakeOn());
 }
@@ -352,15 +353,15 @@ TEST(OptionsSelectionTest, ExclusionsCountBeforeTheClicks) {
 TEST(OptionsSelectionTest, UnknownNamesAndEmptyChoices) {
     auto dialog = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
     const auto unknown =
-        OptionsSelectionPresenter::choose(dialog, choosing({"Atlantis"}), english());
+        OptionsSelectionPresenter::choose(dialog, choosing({"Atlantis"}), english(), true);
     ASSERT_TRUE(unknown.has_value());
     EXPECT_NE(unknown->find("'Atlantis'"), std::string::npos);
     auto empty = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
-    EXPECT_TRUE(
-        OptionsSelectionPresenter::choose(empty, choosing({"latvija"}), english()).has_value());
+    EXPECT_TRUE(OptionsSelectionPresenter::choose(empty, choosing({"latvija"}), english(), true)
+                    .has_value());
     auto caseless = dialogOf({"Eesti", "Latvija"}, {"5", "0"}, {"0", "0"}, {"0", "0"});
-    EXPECT_FALSE(
-        OptionsSelectionPresenter::choose(caseless, choosing({"EESTI"}), english()).has_value());
+    EXPECT_FALSE(OptionsSelectionPresenter::choose(caseless, choosing({"EESTI"}), english(), true)
+                     .has_value());
     EXPECT_EQ(caseless.arOptions_Check()[0], "YES");
 }
 

@@ -10,6 +10,7 @@
 #include "usb/MassStorageController.hpp"
 #include "usb/PortFilterBus.hpp"
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -207,6 +208,14 @@ protected:
         return memory;
     }
 
+    // Two demo detectors, on 1-4.1 and 1-4.2.
+    std::array<std::shared_ptr<sim::VirtualDetector>, 2> plugTwo() {
+        std::array<std::shared_ptr<sim::VirtualDetector>, 2> two = {demoDetector(), demoDetector()};
+        usb.plugAt("1-4.1", 2, two[0]);
+        usb.plugAt("1-4.2", 3, two[1]);
+        return two;
+    }
+
     std::vector<std::string> stationArgs(const std::vector<std::string>& extra) {
         std::vector<std::string> args = {"station"};
         args.insert(args.end(), kChoice.begin(), kChoice.end());
@@ -349,10 +358,7 @@ TEST_F(SeveralDevicesTest, TwoUpdatesAtOnceEachWriteWhatASingleRunWrites) {
         device.insert(device.end(), kChoice.begin(), kChoice.end());
         return device;
     };
-    auto a = demoDetector();
-    auto b = demoDetector();
-    usb.plugAt("1-4.1", 2, a);
-    usb.plugAt("1-4.2", 3, b);
+    const auto [a, b] = plugTwo();
     const auto traceA = folder() / "a.trace";
     CliRun runA(args({"--device", "usb:1-4.1", "--trace", traceA.string()}));
     CliRun runB(args({"--device", "usb:1-4.2"}));
@@ -403,10 +409,7 @@ TEST_F(SeveralDevicesTest, StationKilledInTheMiddleLeavesItsChildToFinishTheDevi
 }
 
 TEST_F(SeveralDevicesTest, HangUpOfTheStationActsAsTheFirstCtrlC) {
-    auto first = demoDetector();
-    auto second = demoDetector();
-    usb.plugAt("1-4.1", 2, first);
-    usb.plugAt("1-4.2", 3, second);
+    const auto detectors = plugTwo();
     const auto log = folder() / "station.jsonl";
     CliRun station(stationArgs({"--jobs", "1", "--log", log.string()}));
     ASSERT_TRUE(station.waitForOutput(": update started", 30s)) << station.output();
@@ -419,7 +422,9 @@ TEST_F(SeveralDevicesTest, HangUpOfTheStationActsAsTheFirstCtrlC) {
     const auto lines = readFile(log);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
     EXPECT_NE(lines.find(R"("result":"complete")"), std::string::npos) << lines;
-    EXPECT_EQ((first->completedTransactions() > 0) + (second->completedTransactions() > 0), 1)
+    EXPECT_EQ((detectors[0]->completedTransactions() > 0) +
+                  (detectors[1]->completedTransactions() > 0),
+              1)
         << "the waiting detector is left alone";
 }
 
