@@ -22,6 +22,8 @@ std::uint32_t getLittle32(const std::uint8_t* in) {
 
 } // namespace
 
+std::uint32_t wrapperTag(const CommandWrapperBytes& wrapper) { return getLittle32(&wrapper[4]); }
+
 CommandWrapperBytes packCommandWrapper(const CommandWrapper& wrapper) {
     CommandWrapperBytes out{};
     std::copy(kCommandSignature.begin(), kCommandSignature.end(), out.begin());

@@ -65,6 +65,9 @@ StatusWrapperBytes packStatusWrapper(const StatusWrapper& status);
 // Nothing unless `bytes` is exactly 13 bytes starting with "USBS".
 std::optional<StatusWrapper> unpackStatusWrapper(std::span<const std::uint8_t> bytes);
 
+// The tag a packed wrapper carries (bytes 4-7, little-endian).
+std::uint32_t wrapperTag(const CommandWrapperBytes& wrapper);
+
 // Writes bytes 8, 9 and 10 (bits 16-23, 8-15, 0-7); byte 11 is left alone.
 void writeWrapperLength(CommandWrapperBytes& wrapper, std::uint32_t length);
 

@@ -1,5 +1,6 @@
 #include "usb/DetectorSurvey.hpp"
 
+#include "usb/BulkOnlyChannel.hpp"
 #include "usb/CommandWrapper.hpp"
 
 #include <algorithm>
@@ -23,27 +24,27 @@ SurveyState stateOf(const UsbError& error) {
 }
 
 void inquire(UsbTransport& pipes, SurveyedDetector& entry, std::chrono::milliseconds timeout) {
-    // The same command identification sends, so the device sees nothing new.
-    const CommandWrapperBytes wrapper = kInquiryTemplate;
+    // The same command identification sends, so the device sees nothing new; no recovery.
     std::array<std::uint8_t, 1023> answer{};
     std::array<std::uint8_t, kStatusWrapperSize> status{};
-    const auto sent = pipes.bulkWrite(wrapper, timeout);
-    if (!sent.ok()) {
-        entry.reason = "INQUIRY: " + sent.error->message;
-        return;
-    }
-    const auto data = pipes.bulkRead(answer, timeout);
-    if (!data.ok()) {
-        entry.reason = "INQUIRY: " + data.error->message;
-        return;
-    }
-    // The status phase keeps the device in step for the next program that opens it.
-    const auto closing = pipes.bulkRead(status, timeout);
-    if (!closing.ok()) {
-        entry.reason = "INQUIRY status: " + closing.error->message;
+    BulkOnlyChannel channel(pipes, timeout, status, false);
+    CommandTransaction inquiry;
+    inquiry.commandBlock = std::span<const std::uint8_t>(kInquiryTemplate).subspan(15, 12);
+    inquiry.direction = DataDirection::In;
+    inquiry.in = answer;
+    inquiry.announcedLength = 1024;
+    inquiry.timeout = timeout;
+    const auto result = channel.transact(inquiry);
+    if (!result.ok()) {
+        // The status phase keeps the device in step for the next program that opens it.
+        const bool status = result.failedPhase == TransactionPhase::Status;
+        entry.reason = (status ? "INQUIRY status: " : "INQUIRY: ") + result.error->message;
+        if (!status) {
+            return;
+        }
     }
     entry.product = DetectorSurvey::productText(
-        std::span<const std::uint8_t>(answer).first(std::min(data.transferred, answer.size())));
+        std::span<const std::uint8_t>(answer).first(std::min(result.transferred, answer.size())));
 }
 
 } // namespace

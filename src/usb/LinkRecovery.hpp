@@ -2,6 +2,7 @@
 // Brings a bulk-only device back in step after a failed phase, as the transport's host error
 // handling prescribes.
 
+#include "usb/CommandChannel.hpp"
 #include "usb/CommandWrapper.hpp"
 #include "usb/UsbTransport.hpp"
 
@@ -11,9 +12,6 @@
 #include <span>
 
 namespace usb {
-
-// The phases of one transaction.
-enum class TransactionPhase { Command, DataIn, DataOut, Status };
 
 // Nothing is retried: the operation that failed stays failed, and recovery only makes sure that
 // the next wrapper meets a device waiting for one. A device that is gone ends recovery at once.

@@ -1,7 +1,7 @@
 #include "usb/MassStorageController.hpp"
 
+#include "usb/BulkOnlyChannel.hpp"
 #include "usb/LibusbBus.hpp"
-#include "usb/LinkRecovery.hpp"
 #include "usb/SingleTransportBus.hpp"
 
 #include <algorithm>
@@ -111,9 +111,15 @@ std::string identityMismatch(const usb::DeviceIdentity& id) {
     return text;
 }
 
-int recordResult(const usb::TransferResult& result) {
+// `kr` keeps the failed phase's code, 0 after a transaction without an error.
+void recordResult(const usb::CommandResult& result) {
     kr = result.ok() ? 0 : usb::resultCode(result.error->kind);
-    return kr;
+}
+
+// The command block that a patched template carries.
+std::span<const std::uint8_t> commandBlockOf(const usb::CommandWrapperBytes& wrapper) {
+    return std::span<const std::uint8_t>(wrapper).subspan(
+        15, std::min<std::size_t>(wrapper[14], usb::kCommandBlockSize));
 }
 
 const char* directionName(usb::PipeDirection direction) {
@@ -292,29 +298,17 @@ bool MassStorageController::ReadFromDevice(std::uint8_t selector, std::uint32_t 
     usb::writeWrapperLength(Command_Read, length);
     usb::writeMemoryCommand(Command_Read, selector, usb::blockNumberFor(address, length));
     // The read still fails after recovery; recovery only readies the link for the next one.
-    usb::LinkRecovery recovery(*pipes, m_timeouts.command,
-                               [&link] { return link.stopRequested(); });
-    const auto recoverAfter = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
-        recovery.afterFailedPhase(phase, *failed.error, Command_Read, gBuffer);
-        return false;
-    };
-    const auto sent = pipes->bulkWrite(Command_Read, m_timeouts.command);
-    if (recordResult(sent) != 0) {
-        return recoverAfter(usb::TransactionPhase::Command, sent);
-    }
-    const auto data = pipes->bulkRead(buffer.first(length), m_timeouts.data);
-    if (recordResult(data) != 0) {
-        return recoverAfter(usb::TransactionPhase::DataIn, data);
-    }
-    // The status phase is read even after a short data phase, to keep the device in step.
-    const auto status = pipes->bulkRead(gBuffer, m_timeouts.command);
-    if (recordResult(status) != 0) {
-        return recoverAfter(usb::TransactionPhase::Status, status);
-    }
-    recovery.afterStatus(
-        std::span<const std::uint8_t>(gBuffer).first(std::min(status.transferred, gBuffer.size())),
-        Command_Read);
-    return data.transferred == length;
+    usb::BulkOnlyChannel channel(*pipes, m_timeouts.command, gBuffer, true,
+                                 [&link] { return link.stopRequested(); });
+    usb::CommandTransaction transaction;
+    transaction.commandBlock = commandBlockOf(Command_Read);
+    transaction.direction = usb::DataDirection::In;
+    transaction.in = buffer.first(length);
+    transaction.announcedLength = length;
+    transaction.timeout = m_timeouts.data;
+    const auto result = channel.transact(transaction);
+    recordResult(result);
+    return result.ok() && result.transferred == length;
 }
 
 bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t address,
@@ -330,33 +324,17 @@ bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t a
     std::copy_n(data.begin(), length, m_stagingArea.begin());
     usb::writeWrapperLength(Command_Write, length);
     usb::writeMemoryCommand(Command_Write, selector, usb::blockNumberFor(address, length));
-    usb::LinkRecovery recovery(*pipes, m_timeouts.command, [this] { return stopRequested(); });
-    const auto recoverAfter = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
-        recovery.afterFailedPhase(phase, *failed.error, Command_Write, gBuffer);
-        return false;
-    };
-    const auto wrapper = pipes->bulkWrite(Command_Write, m_timeouts.command);
-    if (recordResult(wrapper) != 0) {
-        return recoverAfter(usb::TransactionPhase::Command, wrapper);
-    }
-    const auto sent = pipes->bulkWrite(std::span<const std::uint8_t>(m_stagingArea).first(length),
-                                       m_timeouts.data);
-    if (recordResult(sent) != 0) {
-        return recoverAfter(usb::TransactionPhase::DataOut, sent);
-    }
-    if (sent.transferred != length) {
-        // The device took part of the data without an error: its state is unknown.
-        recovery.resetRecovery();
-        return false;
-    }
-    const auto status = pipes->bulkRead(gBuffer, m_timeouts.command);
-    if (recordResult(status) != 0) {
-        return recoverAfter(usb::TransactionPhase::Status, status);
-    }
-    recovery.afterStatus(
-        std::span<const std::uint8_t>(gBuffer).first(std::min(status.transferred, gBuffer.size())),
-        Command_Write);
-    return true;
+    usb::BulkOnlyChannel channel(*pipes, m_timeouts.command, gBuffer, true,
+                                 [this] { return stopRequested(); });
+    usb::CommandTransaction transaction;
+    transaction.commandBlock = commandBlockOf(Command_Write);
+    transaction.direction = usb::DataDirection::Out;
+    transaction.out = std::span<const std::uint8_t>(m_stagingArea).first(length);
+    transaction.announcedLength = length;
+    transaction.timeout = m_timeouts.data;
+    const auto result = channel.transact(transaction);
+    recordResult(result);
+    return result.ok() && result.transferred == length;
 }
 
 void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,

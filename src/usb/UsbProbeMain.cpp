@@ -1,6 +1,7 @@
 // detector-usb-probe: waits for the detector, opens it, sends TEST UNIT READY and INQUIRY and
 // prints what came back, or why the device could not be used.
 #include "install/BuildVersion.hpp"
+#include "usb/BulkOnlyChannel.hpp"
 #include "usb/CommandWrapper.hpp"
 #include "usb/MassStorageController.hpp"
 
@@ -30,38 +31,39 @@ void explain(const std::string& reason) {
 bool exchange(usb::UsbTransport& pipes, const usb::CommandWrapperBytes& wrapper, bool dataIn,
               const char* name) {
     using namespace std::chrono_literals;
-    auto sent = pipes.bulkWrite(wrapper, 5000ms);
-    if (!sent.ok()) {
-        std::printf("%s: sending the wrapper failed: %s\n", name, sent.error->message.c_str());
+    std::array<std::uint8_t, 4096> status{};
+    std::array<std::uint8_t, 1024> data{};
+    usb::BulkOnlyChannel channel(pipes, 5000ms, status, false);
+    usb::CommandTransaction transaction;
+    transaction.commandBlock = std::span<const std::uint8_t>(wrapper).subspan(15, wrapper[14]);
+    transaction.direction = dataIn ? usb::DataDirection::In : usb::DataDirection::None;
+    transaction.in = data;
+    transaction.announcedLength =
+        (std::uint32_t{wrapper[8]} << 16U) | (std::uint32_t{wrapper[9]} << 8U) | wrapper[10];
+    transaction.timeout = 10000ms;
+    const auto result = channel.transact(transaction);
+    if (!result.ok()) {
+        const char* phase = result.failedPhase == usb::TransactionPhase::Command
+                                ? "sending the wrapper"
+                            : result.failedPhase == usb::TransactionPhase::Status ? "status phase"
+                                                                                  : "data phase";
+        std::printf("%s: %s failed: %s\n", name, phase, result.error->message.c_str());
         return false;
     }
     if (dataIn) {
-        std::array<std::uint8_t, 1024> data{};
-        auto got = pipes.bulkRead(data, 10000ms);
-        if (!got.ok()) {
-            std::printf("%s: data phase failed: %s\n", name, got.error->message.c_str());
-            return false;
-        }
-        std::printf("%s: %zu bytes:", name, got.transferred);
-        for (std::size_t i = 0; i < got.transferred && i < 36; ++i) {
+        std::printf("%s: %zu bytes:", name, result.transferred);
+        for (std::size_t i = 0; i < result.transferred && i < 36; ++i) {
             std::printf(" %02X", data[i]);
         }
-        if (got.transferred >= 32) {
+        if (result.transferred >= 32) {
             std::printf("\n%s: product text \"%.*s\"", name, 24,
                         reinterpret_cast<const char*>(data.data() + 8));
         }
         std::printf("\n");
     }
-    std::array<std::uint8_t, 4096> status{};
-    auto st = pipes.bulkRead(status, 5000ms);
-    if (!st.ok()) {
-        std::printf("%s: status phase failed: %s\n", name, st.error->message.c_str());
-        return false;
-    }
-    const auto parsed =
-        usb::unpackStatusWrapper(std::span<const std::uint8_t>(status).first(st.transferred));
     std::printf("%s: status %s\n", name,
-                parsed ? (parsed->status == 0 ? "passed" : "reported failure") : "malformed");
+                result.status ? (*result.status == 0 ? "passed" : "reported failure")
+                              : "malformed");
     return true;
 }
 
