@@ -1,6 +1,8 @@
 #include "sim/StorageDriverChannel.hpp"
 #include "sim/VirtualDetector.hpp"
+#include "sim/VirtualPassThrough.hpp"
 #include "usb/BulkOnlyChannel.hpp"
+#include "usb/PassThroughChannel.hpp"
 
 #include <optional>
 #include <string>
@@ -82,8 +84,8 @@ struct Row {
     Outcome driver;
 };
 
-// The same transactions through the wire and through a storage driver: what each reports, and
-// that the device is in step afterwards either way.
+// The same transactions through the wire, through a storage driver and through the system's
+// pass-through call: what each reports, and that the device is in step afterwards.
 TEST(CommandChannel, BothCarriersReportEachOutcomeAndLeaveTheDeviceInStep) {
     using Phase = usb::TransactionPhase;
     const Row rows[] = {
@@ -135,9 +137,13 @@ TEST(CommandChannel, BothCarriersReportEachOutcomeAndLeaveTheDeviceInStep) {
          {UsbErrorKind::NoDevice, 0}},
     };
     for (const auto& row : rows) {
-        for (const bool driver : {false, true}) {
-            const std::string where = std::string(row.name) + (driver ? " (driver)" : " (wire)");
-            sim::VirtualDetector detector;
+        for (const int carrier : {0, 1, 2}) {
+            const bool driver = carrier > 0;
+            const std::string where = std::string(row.name) + (carrier == 0   ? " (wire)"
+                                                               : carrier == 1 ? " (driver)"
+                                                                              : " (pass-through)");
+            auto shared = std::make_shared<sim::VirtualDetector>();
+            sim::VirtualDetector& detector = *shared;
             const std::vector<std::uint8_t> stored(256, 0x5A);
             detector.writeMemory(1, kAddress, stored);
             if (row.fault) {
@@ -148,8 +154,11 @@ TEST(CommandChannel, BothCarriersReportEachOutcomeAndLeaveTheDeviceInStep) {
             std::array<std::uint8_t, 64> status{};
             usb::BulkOnlyChannel wire(detector, std::chrono::milliseconds(1000), status, true);
             sim::StorageDriverChannel storage(detector, std::chrono::milliseconds(1000));
-            usb::CommandChannel& channel =
-                driver ? static_cast<usb::CommandChannel&>(storage) : wire;
+            usb::PassThroughChannel passThrough(std::make_shared<sim::VirtualPassThrough>(shared));
+            usb::CommandChannel& channel = carrier == 0 ? static_cast<usb::CommandChannel&>(wire)
+                                           : carrier == 1
+                                               ? static_cast<usb::CommandChannel&>(storage)
+                                               : passThrough;
 
             auto p = prepare(row.command);
             const auto result = channel.transact(p.transaction);
@@ -179,6 +188,56 @@ TEST(CommandChannel, BothCarriersReportEachOutcomeAndLeaveTheDeviceInStep) {
             EXPECT_TRUE(after.ok()) << where << ": " << after.error->message;
             EXPECT_EQ(after.status, std::optional<std::uint8_t>(0)) << where;
         }
+    }
+}
+
+struct ReplyRow {
+    usb::PassThroughReply reply;
+    std::optional<UsbErrorKind> kind;
+    const char* message;
+};
+
+usb::PassThroughReply reply(std::uint32_t error, std::uint8_t status = 0,
+                            std::vector<std::uint8_t> sense = {}) {
+    usb::PassThroughReply r;
+    r.systemError = error;
+    r.scsiStatus = status;
+    std::copy(sense.begin(), sense.end(), r.sense.begin());
+    r.senseLength = sense.size();
+    return r;
+}
+
+TEST(PassThroughChannel, TranslatesEachReplyInOnePlace) {
+    const ReplyRow rows[] = {
+        {reply(0), {}, ""},
+        {reply(0, 2, {0x70, 0, 0x05}), UsbErrorKind::Protocol,
+         "check condition, sense key 0x5 (illegal request)"},
+        {reply(0, 2, {0xF0, 0, 0x26}), UsbErrorKind::Protocol,
+         "check condition, sense key 0x6 (unit attention)"},
+        {reply(0, 2, {0x72, 0x0B, 0}), UsbErrorKind::Protocol,
+         "check condition, sense key 0xB (aborted command)"},
+        {reply(0, 2), UsbErrorKind::Protocol, "check condition, no sense data"},
+        {reply(0, 0x08), UsbErrorKind::Io, "SCSI status 0x08"},
+        {reply(usb::kErrorSemTimeout), UsbErrorKind::Timeout,
+         "the storage driver timed the command out"},
+        {reply(usb::kErrorTimeout), UsbErrorKind::Timeout,
+         "the storage driver timed the command out"},
+        {reply(usb::kErrorDeviceNotConnected), UsbErrorKind::NoDevice,
+         "the detector is no longer connected"},
+        {reply(usb::kErrorNoSuchDevice), UsbErrorKind::NoDevice,
+         "the detector is no longer connected"},
+        {reply(usb::kErrorAccessDenied, 2, {0x70, 0, 0x05}), UsbErrorKind::Io,
+         "the storage driver failed the command (system error 5)"},
+    };
+    for (const auto& row : rows) {
+        const auto error = usb::translatePassThrough(row.reply);
+        EXPECT_EQ(error ? std::optional(error->kind) : std::nullopt, row.kind) << row.message;
+        EXPECT_EQ(error ? error->message : "", row.message);
+    }
+    const std::pair<int, std::uint32_t> seconds[] = {{0, 1},    {1, 1},    {1000, 1},
+                                                     {1001, 2}, {5000, 5}, {10000, 10}};
+    for (const auto& [ms, s] : seconds) {
+        EXPECT_EQ(usb::passThroughSeconds(std::chrono::milliseconds(ms)), s) << ms;
     }
 }
 
