@@ -2,6 +2,7 @@
 // decoded and both device images built.
 
 #include "database/WebServer_GetDataBase.hpp"
+#include "server/CurlHttpClient.hpp"
 #include "sim/UpdateServerSim.hpp"
 
 #include <cstdio>

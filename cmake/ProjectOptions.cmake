@@ -26,6 +26,9 @@ endif()
 
 # The hardening Debian checks packages for: a read-only GOT, and checked string and memory
 # functions where the optimiser makes them possible.
-target_link_options(detector_options INTERFACE -Wl,-z,relro,-z,now)
-target_compile_definitions(detector_options INTERFACE
-  $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+# (ELF and glibc only: MinGW has neither.)
+if(NOT WIN32)
+  target_link_options(detector_options INTERFACE -Wl,-z,relro,-z,now)
+  target_compile_definitions(detector_options INTERFACE
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+endif()

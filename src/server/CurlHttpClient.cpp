@@ -12,54 +12,6 @@
 
 namespace server {
 
-const char* toString(HttpError error) {
-    switch (error) {
-    case HttpError::None:
-        return "none";
-    case HttpError::InvalidUrl:
-        return "invalid URL";
-    case HttpError::Connect:
-        return "no connection";
-    case HttpError::Resolve:
-        return "name not resolved";
-    case HttpError::Tls:
-        return "TLS failure";
-    case HttpError::Timeout:
-        return "inactivity time-out";
-    case HttpError::TooLarge:
-        return "body too large";
-    case HttpError::Cancelled:
-        return "cancelled";
-    case HttpError::Io:
-        return "transfer failed";
-    }
-    return "unknown";
-}
-
-const char* failureKind(HttpError error) {
-    switch (error) {
-    case HttpError::None:
-        return "None";
-    case HttpError::InvalidUrl:
-        return "NoUrl";
-    case HttpError::Connect:
-        return "NoConnection";
-    case HttpError::Resolve:
-        return "NotResolved";
-    case HttpError::Tls:
-        return "TlsFailure";
-    case HttpError::Timeout:
-        return "TimedOut";
-    case HttpError::TooLarge:
-        return "TooLarge";
-    case HttpError::Cancelled:
-        return "Cancelled";
-    case HttpError::Io:
-        return "TransferFailed";
-    }
-    return "TransferFailed";
-}
-
 namespace {
 
 // How often a waiting request looks at its clock and the stop flag.
@@ -223,6 +175,8 @@ std::string describeFailure(HttpError error, CURLcode code, long osErrno,
 } // namespace
 
 CurlHttpClient::CurlHttpClient() { initialiseCurlOnce(); }
+
+std::shared_ptr<HttpClient> makeSystemHttpClient() { return std::make_shared<CurlHttpClient>(); }
 
 void CurlHttpClient::stop() { m_stopped.store(true); }
 void CurlHttpClient::resume() { m_stopped.store(false); }

@@ -13,7 +13,6 @@ namespace server {
 class CurlHttpClient final : public HttpClient {
 public:
     // Receives one line per finished request: URL, status, bytes (or the error).
-    using LogSink = std::function<void(std::string_view line)>;
 
     CurlHttpClient();
     ~CurlHttpClient() override = default;
@@ -24,7 +23,7 @@ public:
     void stop() override;
     void resume() override;
 
-    void setLogSink(LogSink sink);
+    void setLogSink(LogSink sink) override;
 
     // The most redirects one request follows.
     static constexpr long kMaxRedirects = 10;

@@ -4,7 +4,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace server {
@@ -58,6 +61,8 @@ struct HttpResult {
 // several threads at once.
 class HttpClient {
 public:
+    using LogSink = std::function<void(std::string_view line)>;
+
     virtual ~HttpClient() = default;
 
     // Returns the body, or an error and no body. Never throws.
@@ -66,6 +71,11 @@ public:
     // Aborts every request in flight and fails later ones with Cancelled until resume().
     virtual void stop() = 0;
     virtual void resume() = 0;
+    // Where one line per request goes; a client without a log ignores it.
+    virtual void setLogSink(LogSink sink) { (void)sink; }
 };
+
+// The platform's client (libcurl on Linux, WinHTTP on Windows).
+std::shared_ptr<HttpClient> makeSystemHttpClient();
 
 } // namespace server

@@ -20,8 +20,8 @@ ServerAccess::ServerAccess(std::shared_ptr<HttpClient> client, ServerSettings se
     : m_client(std::move(client))
     , m_settings(std::move(settings)) {}
 
-std::shared_ptr<CurlHttpClient> ServerAccess::processClient() {
-    static const auto client = std::make_shared<CurlHttpClient>();
+std::shared_ptr<HttpClient> ServerAccess::processClient() {
+    static const auto client = makeSystemHttpClient();
     return client;
 }
 

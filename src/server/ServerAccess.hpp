@@ -1,7 +1,6 @@
 #pragma once
 // The common request of every update-server client: address forming, time-outs, size caps.
 
-#include "server/CurlHttpClient.hpp"
 #include "server/HttpClient.hpp"
 #include "server/ServerSettings.hpp"
 
@@ -20,7 +19,7 @@ public:
 
     // The client every default-constructed ServerAccess shares. Front ends attach their log to
     // it, and stop it when the application quits so that requests in flight end at once.
-    static std::shared_ptr<CurlHttpClient> processClient();
+    static std::shared_ptr<HttpClient> processClient();
 
     // True when every character is URL-unreserved (letters, digits, "-._~") and the text is not
     // "." or "..", which would name another path; the empty text is.

@@ -2,6 +2,7 @@
 
 #include "usb/LibusbSupport.hpp"
 #include "usb/LibusbTransport.hpp"
+#include "usb/SystemBus.hpp"
 
 #include <condition_variable>
 #include <cstdio>
@@ -360,6 +361,15 @@ void LibusbBus::wake() {
     if (m_impl->hotplug) {
         libusb_interrupt_event_handler(m_impl->context->context);
     }
+}
+
+std::variant<std::shared_ptr<UsbBus>, UsbError> openSystemBus(std::uint16_t vendor,
+                                                              std::uint16_t product) {
+    auto created = LibusbBus::create(vendor, product);
+    if (auto* error = std::get_if<UsbError>(&created)) {
+        return *error;
+    }
+    return std::shared_ptr<UsbBus>(std::get<std::shared_ptr<LibusbBus>>(std::move(created)));
 }
 
 } // namespace usb

@@ -1,8 +1,8 @@
 #include "usb/MassStorageController.hpp"
 
 #include "usb/BulkOnlyChannel.hpp"
-#include "usb/LibusbBus.hpp"
 #include "usb/SingleTransportBus.hpp"
+#include "usb/SystemBus.hpp"
 
 #include <algorithm>
 #include <csignal>
@@ -211,13 +211,7 @@ void MassStorageController::MassStorageControllerInit(std::stop_token stop) {
             if (m_makeBus) {
                 created = m_makeBus();
             } else {
-                auto libusb = usb::LibusbBus::create(kVendorId, kProductId);
-                if (auto* error = std::get_if<usb::UsbError>(&libusb)) {
-                    created = *error;
-                } else {
-                    created = std::shared_ptr<usb::UsbBus>(
-                        std::get<std::shared_ptr<usb::LibusbBus>>(std::move(libusb)));
-                }
+                created = usb::openSystemBus(kVendorId, kProductId);
             }
             if (auto* error = std::get_if<usb::UsbError>(&created)) {
                 char text[64];

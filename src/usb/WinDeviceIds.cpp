@@ -100,12 +100,18 @@ std::optional<std::string> portPathFromLocation(std::string_view locationPath) {
         if (!port || !allDigits(*port, false)) {
             return std::nullopt;
         }
-        ports += (ports.empty() ? "" : ".") + std::string(*port);
+        // Appended piece by piece: GCC 12 at -O3 misreads a concatenated temporary (restrict).
+        if (!ports.empty()) {
+            ports += '.';
+        }
+        ports.append(*port);
     }
     if (!rooted || ports.empty() || controller.empty()) {
         return std::nullopt;
     }
-    return controller + "-" + ports;
+    controller += '-';
+    controller += ports;
+    return controller;
 }
 
 } // namespace usb

@@ -211,9 +211,12 @@ TEST(VirtualDetectorTest, IntelHexOfOneSelector) {
     const auto folder = std::filesystem::temp_directory_path() / "vd-hex-test";
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(device.dumpIntelHex(folder, "dump"));
-    std::ifstream in(folder / "dump-selector1.hex");
     std::string first;
-    std::getline(in, first);
+    {
+        // Closed before the removal: Windows does not remove an open file.
+        std::ifstream in(folder / "dump-selector1.hex");
+        std::getline(in, first);
+    }
     EXPECT_EQ(first, ":020000040000FA");
     std::filesystem::remove_all(folder);
 }
