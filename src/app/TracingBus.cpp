@@ -3,17 +3,14 @@
 #include "usb/CommandWrapper.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 
 namespace {
 
-std::string describeWrapper(std::span<const std::uint8_t> data) {
-    const auto wrapper = usb::unpackCommandWrapper(data);
-    if (!wrapper) {
-        return "out " + std::to_string(data.size()) + " bytes";
-    }
-    const auto& block = wrapper->commandBlock;
+// `block` has at least 6 bytes.
+std::string describeCommand(std::span<const std::uint8_t> block, std::uint32_t length) {
     char text[160];
     switch (block[0]) {
     case usb::kOpMemoryRead:
@@ -21,7 +18,6 @@ std::string describeWrapper(std::span<const std::uint8_t> data) {
         const std::uint32_t number = (std::uint32_t{block[2]} << 24U) |
                                      (std::uint32_t{block[3]} << 16U) |
                                      (std::uint32_t{block[4]} << 8U) | block[5];
-        const std::uint32_t length = wrapper->length;
         // The inverse of blockNumberFor: the radar version block travels as its address.
         const std::uint32_t address = number == usb::kRadarVersionBlockAddress
                                           ? number
@@ -31,16 +27,24 @@ std::string describeWrapper(std::span<const std::uint8_t> data) {
         break;
     }
     case usb::kOpInquiry:
-        std::snprintf(text, sizeof text, "inquiry len=%u", wrapper->length);
+        std::snprintf(text, sizeof text, "inquiry len=%u", length);
         break;
     case usb::kOpTestUnitReady:
         std::snprintf(text, sizeof text, "test-unit-ready");
         break;
     default:
-        std::snprintf(text, sizeof text, "command 0x%02X len=%u", block[0], wrapper->length);
+        std::snprintf(text, sizeof text, "command 0x%02X len=%u", block[0], length);
         break;
     }
     return text;
+}
+
+std::string describeWrapper(std::span<const std::uint8_t> data) {
+    const auto wrapper = usb::unpackCommandWrapper(data);
+    if (!wrapper) {
+        return "out " + std::to_string(data.size()) + " bytes";
+    }
+    return describeCommand(wrapper->commandBlock, wrapper->length);
 }
 
 std::string outcome(const usb::TransferResult& result) {
@@ -134,6 +138,37 @@ private:
     WriteStage m_write = WriteStage::None;
 };
 
+// A driver's whole transactions: one line each, and a memory write counted once it went through.
+class TracingChannel final : public usb::CommandChannel {
+public:
+    TracingChannel(std::shared_ptr<usb::CommandChannel> inner, std::shared_ptr<TraceLog> log,
+                   PageCounter pages)
+        : m_inner(std::move(inner))
+        , m_log(std::move(log))
+        , m_pages(std::move(pages)) {}
+
+    usb::CommandResult transact(const usb::CommandTransaction& transaction) override {
+        auto result = m_inner->transact(transaction);
+        std::array<std::uint8_t, usb::kCommandBlockSize> block{};
+        const auto given =
+            transaction.commandBlock.first(std::min(transaction.commandBlock.size(), block.size()));
+        std::copy(given.begin(), given.end(), block.begin());
+        if (result.ok() && block[0] == usb::kOpMemoryWrite &&
+            result.transferred == transaction.out.size() && m_pages) {
+            ++*m_pages;
+        }
+        note(m_log, describeCommand(block, transaction.announcedLength) + " moved " +
+                        std::to_string(result.transferred) + " " +
+                        (result.ok() ? "ok" : "failed: " + result.error->message));
+        return result;
+    }
+
+private:
+    std::shared_ptr<usb::CommandChannel> m_inner;
+    std::shared_ptr<TraceLog> m_log;
+    PageCounter m_pages;
+};
+
 class TracingDevice final : public usb::UsbDevice {
 public:
     TracingDevice(std::unique_ptr<usb::UsbDevice> inner, std::shared_ptr<TraceLog> log,
@@ -169,8 +204,13 @@ private:
     traced(std::variant<usb::OpenedInterface, usb::UsbError> result) {
         if (auto* opened = std::get_if<usb::OpenedInterface>(&result)) {
             note(m_log, describe() + ": claimed interface 0");
-            opened->transport =
-                std::make_shared<TracingTransport>(opened->transport, m_log, m_pages);
+            if (opened->transport) {
+                opened->transport =
+                    std::make_shared<TracingTransport>(opened->transport, m_log, m_pages);
+            }
+            if (opened->channel) {
+                opened->channel = std::make_shared<TracingChannel>(opened->channel, m_log, m_pages);
+            }
         } else {
             note(m_log, describe() + ": claiming interface 0 failed: " +
                             std::get<usb::UsbError>(result).message);

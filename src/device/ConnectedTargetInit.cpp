@@ -1,7 +1,6 @@
 #include "device/ConnectedTargetInit.hpp"
 
 #include "usb/CommandWrapper.hpp"
-#include "usb/LinkRecovery.hpp"
 #include "usb/MassStorageController.hpp"
 
 #include <algorithm>
@@ -80,60 +79,32 @@ bool ConnectedTargetInit::ConnectedDeviceInit(ConnectedTargetInfo& record,
 }
 
 bool ConnectedTargetInit::setUsbPipe(MassStorageController& link) {
-    const auto pipe = link.intf_final();
-    if (!pipe) {
-        return false;
-    }
-    const auto timeout = link.timeouts().command;
-    const usb::CommandWrapperBytes wrapper = usb::kTestUnitReadyTemplate;
     std::array<std::uint8_t, kStatusBufferSize> buffer{};
-    const auto status = std::span(buffer).first(kStatusBufferSize - 1);
-    // A failure still fails the step; recovery leaves the device ready for a later command.
-    usb::LinkRecovery recovery(*pipe, timeout, [&link] { return link.stopRequested(); });
-    const auto sent = pipe->bulkWrite(wrapper, timeout);
-    if (!sent.ok()) {
-        recovery.afterFailedPhase(usb::TransactionPhase::Command, *sent.error, wrapper, status);
-        return false;
-    }
-    const auto received = pipe->bulkRead(status, timeout);
-    if (!received.ok()) {
-        recovery.afterFailedPhase(usb::TransactionPhase::Status, *received.error, wrapper, status);
-        return false;
-    }
-    recovery.afterStatus(status.first(std::min(received.transferred, status.size())), wrapper);
-    return true;
+    // No data follows the 1024 bytes the command announces.
+    usb::CommandTransaction ready;
+    ready.commandBlock = usb::commandBlockOf(usb::kTestUnitReadyTemplate);
+    ready.direction = usb::DataDirection::None;
+    ready.announcedLength = usb::announcedLength(usb::kTestUnitReadyTemplate);
+    ready.timeout = link.timeouts().command;
+    // A failure fails the step; recovery leaves the device ready for a later command.
+    const auto result = link.transact(ready, std::span(buffer).first(kStatusBufferSize - 1));
+    return result && result->ok();
 }
 
 bool ConnectedTargetInit::getDeviceInquiryCode(ConnectedTargetInfo& record,
                                                MassStorageController& link) {
-    const auto pipe = link.intf_final();
-    if (!pipe) {
-        return false;
-    }
-    const auto timeouts = link.timeouts();
-    const usb::CommandWrapperBytes wrapper = usb::kInquiryTemplate;
     std::array<std::uint8_t, kStatusBufferSize> reBuffer{};
-    const auto status = std::span(reBuffer).first(kStatusBufferSize - 1);
-    usb::LinkRecovery recovery(*pipe, timeouts.command, [&link] { return link.stopRequested(); });
-    const auto fail = [&](usb::TransactionPhase phase, const usb::TransferResult& failed) {
-        recovery.afterFailedPhase(phase, *failed.error, wrapper, status);
-        return false;
-    };
-    const auto sent = pipe->bulkWrite(wrapper, timeouts.command);
-    if (!sent.ok()) {
-        return fail(usb::TransactionPhase::Command, sent);
-    }
     std::array<std::uint8_t, kInquiryBufferSize> answer{};
-    const auto data =
-        pipe->bulkRead(std::span(answer).first(kInquiryBufferSize - 1), timeouts.data);
-    if (!data.ok()) {
-        return fail(usb::TransactionPhase::DataIn, data);
+    usb::CommandTransaction inquiry;
+    inquiry.commandBlock = usb::commandBlockOf(usb::kInquiryTemplate);
+    inquiry.direction = usb::DataDirection::In;
+    inquiry.in = std::span(answer).first(kInquiryBufferSize - 1);
+    inquiry.announcedLength = usb::announcedLength(usb::kInquiryTemplate);
+    inquiry.timeout = link.timeouts().data;
+    const auto result = link.transact(inquiry, std::span(reBuffer).first(kStatusBufferSize - 1));
+    if (!result || !result->ok()) {
+        return false;
     }
-    const auto received = pipe->bulkRead(status, timeouts.command);
-    if (!received.ok()) {
-        return fail(usb::TransactionPhase::Status, received);
-    }
-    recovery.afterStatus(status.first(std::min(received.transferred, status.size())), wrapper);
     const auto star = findProductText(answer);
     if (!star) {
         return false;

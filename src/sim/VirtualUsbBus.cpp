@@ -1,13 +1,17 @@
 #include "sim/VirtualUsbBus.hpp"
 
+#include "sim/VirtualPassThrough.hpp"
+
 namespace sim {
 namespace {
 
 class VirtualDevice final : public usb::UsbDevice {
 public:
-    VirtualDevice(std::shared_ptr<VirtualDetector> detector, std::size_t number)
+    VirtualDevice(std::shared_ptr<VirtualDetector> detector, std::size_t number,
+                  VirtualCarrier carrier)
         : m_detector(std::move(detector))
-        , m_number(number) {}
+        , m_number(number)
+        , m_carrier(carrier) {}
 
     usb::DeviceIdentity identity() const override {
         return {0x0483, 0x5720, m_detector->release()};
@@ -40,13 +44,20 @@ public:
             return usb::UsbError{usb::UsbErrorKind::Busy,
                                  "claiming interface 0 of " + describe() + ": LIBUSB_ERROR_BUSY"};
         }
-        return usb::OpenedInterface{
-            0x08, 0x06, {usb::PipeDirection::In, usb::PipeDirection::Out}, m_detector};
+        usb::OpenedInterface opened{
+            0x08, 0x06, {usb::PipeDirection::In, usb::PipeDirection::Out}, m_detector, nullptr};
+        if (m_carrier == VirtualCarrier::PassThrough) {
+            opened.transport.reset();
+            opened.channel = std::make_shared<usb::PassThroughChannel>(
+                std::make_shared<VirtualPassThrough>(m_detector));
+        }
+        return opened;
     }
 
 private:
     std::shared_ptr<VirtualDetector> m_detector;
     std::size_t m_number;
+    VirtualCarrier m_carrier;
 };
 
 } // namespace
@@ -63,7 +74,7 @@ std::vector<std::unique_ptr<usb::UsbDevice>> VirtualUsbBus::takeMatched() {
     const std::lock_guard lock(m_mutex);
     std::vector<std::unique_ptr<usb::UsbDevice>> out;
     for (auto& detector : m_pending) {
-        out.push_back(std::make_unique<VirtualDevice>(std::move(detector), ++m_plugged));
+        out.push_back(std::make_unique<VirtualDevice>(std::move(detector), ++m_plugged, m_carrier));
     }
     m_pending.clear();
     return out;

@@ -77,6 +77,15 @@ void writeWrapperLength(CommandWrapperBytes& wrapper, std::uint32_t length) {
     wrapper[10] = static_cast<std::uint8_t>(length);
 }
 
+std::uint32_t announcedLength(const CommandWrapperBytes& wrapper) {
+    return (std::uint32_t{wrapper[8]} << 16U) | (std::uint32_t{wrapper[9]} << 8U) | wrapper[10];
+}
+
+std::span<const std::uint8_t> commandBlockOf(const CommandWrapperBytes& wrapper) {
+    return std::span<const std::uint8_t>(wrapper).subspan(
+        15, std::min<std::size_t>(wrapper[14], kCommandBlockSize));
+}
+
 std::uint32_t blockNumberFor(std::uint32_t address, std::uint32_t length) {
     if (address == kRadarVersionBlockAddress) {
         return address;

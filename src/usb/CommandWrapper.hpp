@@ -70,6 +70,11 @@ std::uint32_t wrapperTag(const CommandWrapperBytes& wrapper);
 
 // Writes bytes 8, 9 and 10 (bits 16-23, 8-15, 0-7); byte 11 is left alone.
 void writeWrapperLength(CommandWrapperBytes& wrapper, std::uint32_t length);
+// The length bytes 8-10 announce.
+std::uint32_t announcedLength(const CommandWrapperBytes& wrapper);
+// The command block a packed wrapper carries: byte 14's count (at most 16) from byte 15 on, a
+// view into `wrapper`.
+std::span<const std::uint8_t> commandBlockOf(const CommandWrapperBytes& wrapper);
 
 // Block number of a memory command: address / length, except that the radar version block's
 // address is sent as itself. `length` must not be 0.

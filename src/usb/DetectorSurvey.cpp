@@ -23,18 +23,23 @@ SurveyState stateOf(const UsbError& error) {
     }
 }
 
-void inquire(UsbTransport& pipes, SurveyedDetector& entry, std::chrono::milliseconds timeout) {
+void inquire(OpenedInterface& opened, SurveyedDetector& entry, std::chrono::milliseconds timeout) {
     // The same command identification sends, so the device sees nothing new; no recovery.
     std::array<std::uint8_t, 1023> answer{};
     std::array<std::uint8_t, kStatusWrapperSize> status{};
-    BulkOnlyChannel channel(pipes, timeout, status, false);
     CommandTransaction inquiry;
-    inquiry.commandBlock = std::span<const std::uint8_t>(kInquiryTemplate).subspan(15, 12);
+    inquiry.commandBlock = commandBlockOf(kInquiryTemplate);
     inquiry.direction = DataDirection::In;
     inquiry.in = answer;
-    inquiry.announcedLength = 1024;
+    inquiry.announcedLength = announcedLength(kInquiryTemplate);
     inquiry.timeout = timeout;
-    const auto result = channel.transact(inquiry);
+    CommandResult result;
+    if (opened.channel) {
+        result = opened.channel->transact(inquiry);
+    } else {
+        BulkOnlyChannel channel(*opened.transport, timeout, status, false);
+        result = channel.transact(inquiry);
+    }
     if (!result.ok()) {
         // The status phase keeps the device in step for the next program that opens it.
         const bool status = result.failedPhase == TransactionPhase::Status;
@@ -77,8 +82,7 @@ std::vector<SurveyedDetector> DetectorSurvey::survey(UsbBus& bus, std::chrono::m
             if (auto* error = std::get_if<UsbError>(&opened)) {
                 return *error;
             }
-            auto pipes = std::get<OpenedInterface>(std::move(opened)).transport;
-            inquire(*pipes, entry, timeout);
+            inquire(std::get<OpenedInterface>(opened), entry, timeout);
             return std::nullopt;
         };
         if (const auto error = look()) {

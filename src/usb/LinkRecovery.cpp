@@ -10,12 +10,6 @@ bool gone(const std::optional<UsbError>& error) {
     return error && error->kind == UsbErrorKind::NoDevice;
 }
 
-std::uint32_t tagOf(const CommandWrapperBytes& wrapper) {
-    return static_cast<std::uint32_t>(wrapper[4]) | (static_cast<std::uint32_t>(wrapper[5]) << 8U) |
-           (static_cast<std::uint32_t>(wrapper[6]) << 16U) |
-           (static_cast<std::uint32_t>(wrapper[7]) << 24U);
-}
-
 } // namespace
 
 LinkRecovery::LinkRecovery(UsbTransport& pipes, std::chrono::milliseconds timeout,
@@ -65,7 +59,7 @@ void LinkRecovery::readStatus(const CommandWrapperBytes& wrapper,
 void LinkRecovery::afterStatus(std::span<const std::uint8_t> received,
                                const CommandWrapperBytes& wrapper) {
     const auto status = unpackStatusWrapper(received);
-    if (!status || status->tag != tagOf(wrapper) || status->status == 2) {
+    if (!status || status->tag != wrapperTag(wrapper) || status->status == 2) {
         resetRecovery();
     }
 }

@@ -13,6 +13,7 @@
 
 std::atomic<std::uint8_t> gUsbConnectStatus{0};
 std::shared_ptr<usb::UsbTransport> intf;
+std::shared_ptr<usb::CommandChannel> intfChannel;
 std::shared_ptr<usb::UsbBus> gNotifyPort;
 std::array<std::uint8_t, usb::kMaxTransferLength> gBuffer{};
 std::int32_t kr = 0;
@@ -116,12 +117,6 @@ void recordResult(const usb::CommandResult& result) {
     kr = result.ok() ? 0 : usb::resultCode(result.error->kind);
 }
 
-// The command block that a patched template carries.
-std::span<const std::uint8_t> commandBlockOf(const usb::CommandWrapperBytes& wrapper) {
-    return std::span<const std::uint8_t>(wrapper).subspan(
-        15, std::min<std::size_t>(wrapper[14], usb::kCommandBlockSize));
-}
-
 const char* directionName(usb::PipeDirection direction) {
     switch (direction) {
     case usb::PipeDirection::Out:
@@ -167,6 +162,7 @@ std::optional<std::string> lastSkipReason() {
 
 void releaseOpenInterface() {
     intf.reset();
+    intfChannel.reset();
     gNotifyPort.reset();
 }
 
@@ -270,6 +266,7 @@ bool MassStorageController::Check_UsbConnection() {
     if (connected) {
         const std::lock_guard lock(m_mutex);
         m_intfFinal = intf;
+        m_channelFinal = intfChannel;
     }
     return connected;
 }
@@ -279,30 +276,63 @@ std::shared_ptr<usb::UsbTransport> MassStorageController::intf_final() const {
     return m_intfFinal;
 }
 
+bool MassStorageController::hasCarrier() const {
+    const std::lock_guard lock(m_mutex);
+    return m_intfFinal || m_channelFinal;
+}
+
+std::optional<usb::CommandResult>
+MassStorageController::transact(const usb::CommandTransaction& transaction,
+                                std::span<std::uint8_t> statusBuffer) {
+    std::shared_ptr<usb::UsbTransport> pipes;
+    std::shared_ptr<usb::CommandChannel> driver;
+    {
+        const std::lock_guard lock(m_mutex);
+        pipes = m_intfFinal;
+        driver = m_channelFinal;
+    }
+    return transactOn(pipes.get(), driver.get(), transaction, statusBuffer);
+}
+
+std::optional<usb::CommandResult>
+MassStorageController::transactOn(usb::UsbTransport* pipes, usb::CommandChannel* driver,
+                                  const usb::CommandTransaction& transaction,
+                                  std::span<std::uint8_t> statusBuffer) {
+    if (driver != nullptr) {
+        return driver->transact(transaction);
+    }
+    if (pipes == nullptr) {
+        return std::nullopt;
+    }
+    // A failed transaction still fails; recovery only readies the link for the next one.
+    usb::BulkOnlyChannel channel(*pipes, m_timeouts.command, statusBuffer, true,
+                                 [this] { return stopRequested(); });
+    return channel.transact(transaction);
+}
+
 bool MassStorageController::ReadFromDevice(std::uint8_t selector, std::uint32_t address,
                                            std::span<std::uint8_t> buffer, std::uint32_t length,
                                            MassStorageController& link) {
     if (length == 0 || length > usb::kMaxTransferLength || buffer.size() < length) {
         return false;
     }
-    const auto pipes = link.intf_final();
-    if (!pipes) {
+    if (!link.hasCarrier()) {
         return false;
     }
     usb::writeWrapperLength(Command_Read, length);
     usb::writeMemoryCommand(Command_Read, selector, usb::blockNumberFor(address, length));
-    // The read still fails after recovery; recovery only readies the link for the next one.
-    usb::BulkOnlyChannel channel(*pipes, m_timeouts.command, gBuffer, true,
-                                 [&link] { return link.stopRequested(); });
     usb::CommandTransaction transaction;
-    transaction.commandBlock = commandBlockOf(Command_Read);
+    transaction.commandBlock = usb::commandBlockOf(Command_Read);
     transaction.direction = usb::DataDirection::In;
     transaction.in = buffer.first(length);
     transaction.announcedLength = length;
     transaction.timeout = m_timeouts.data;
-    const auto result = channel.transact(transaction);
-    recordResult(result);
-    return result.ok() && result.transferred == length;
+    const auto result = link.transact(transaction, gBuffer);
+    if (!result) {
+        return false;
+    }
+    recordResult(*result);
+    return result->ok() && result->transferred == length;
 }
 
 bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t address,
@@ -312,23 +342,22 @@ bool MassStorageController::WriteToDevice(std::uint8_t selector, std::uint32_t a
         return false;
     }
     const auto pipes = intf;
-    if (!pipes) {
+    const auto driver = intfChannel;
+    if (!pipes && !driver) {
         return false;
     }
     std::copy_n(data.begin(), length, m_stagingArea.begin());
     usb::writeWrapperLength(Command_Write, length);
     usb::writeMemoryCommand(Command_Write, selector, usb::blockNumberFor(address, length));
-    usb::BulkOnlyChannel channel(*pipes, m_timeouts.command, gBuffer, true,
-                                 [this] { return stopRequested(); });
     usb::CommandTransaction transaction;
-    transaction.commandBlock = commandBlockOf(Command_Write);
+    transaction.commandBlock = usb::commandBlockOf(Command_Write);
     transaction.direction = usb::DataDirection::Out;
     transaction.out = std::span<const std::uint8_t>(m_stagingArea).first(length);
     transaction.announcedLength = length;
     transaction.timeout = m_timeouts.data;
-    const auto result = channel.transact(transaction);
-    recordResult(result);
-    return result.ok() && result.transferred == length;
+    const auto result = transactOn(pipes.get(), driver.get(), transaction, gBuffer);
+    recordResult(*result);
+    return result->ok() && result->transferred == length;
 }
 
 void BulkTestDeviceAdded(void* /*refCon*/, usb::UsbBus& iterator,
@@ -418,6 +447,7 @@ int FindInterfaces(usb::UsbDevice& device) {
         diagnostic(directions);
     }
     intf = std::move(found.transport);
+    intfChannel = std::move(found.channel);
     kr = 0;
     return 0;
 }

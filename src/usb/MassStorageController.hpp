@@ -1,6 +1,7 @@
 #pragma once
 // The USB link to the detector: waits for it, opens its first interface, reads and writes memory.
 
+#include "usb/CommandChannel.hpp"
 #include "usb/CommandWrapper.hpp"
 #include "usb/SkipReason.hpp"
 #include "usb/UsbBus.hpp"
@@ -70,6 +71,12 @@ public:
     bool Check_UsbConnection();
     bool UsbConnectionStatus() const { return m_usbConnectionStatus.load(); }
     std::shared_ptr<usb::UsbTransport> intf_final() const;
+    // One transaction with the connected device: through the storage driver's channel where
+    // the device came with one, else as bulk-only wrappers on intf_final(), recovering after a
+    // failure as ReadFromDevice does; `statusBuffer` (13 bytes or more) receives the status
+    // phase. Nothing before a connection.
+    std::optional<usb::CommandResult> transact(const usb::CommandTransaction& transaction,
+                                               std::span<std::uint8_t> statusBuffer);
 
     // Memory read (0xD8): wrapper on pipe 2, `length` bytes into `buffer` on pipe 1, status on
     // pipe 1 into gBuffer. False on any failing phase, on a length of 0 or above 4096, on a
@@ -94,6 +101,11 @@ public:
 
 private:
     bool stopRequested(const std::stop_token& stop) const;
+    bool hasCarrier() const;
+    std::optional<usb::CommandResult> transactOn(usb::UsbTransport* pipes,
+                                                 usb::CommandChannel* driver,
+                                                 const usb::CommandTransaction& transaction,
+                                                 std::span<std::uint8_t> statusBuffer);
 
     std::shared_ptr<usb::UsbBus> m_bus;
     BusFactory m_makeBus;
@@ -101,8 +113,9 @@ private:
     usb::SkipListener m_skipListener;
     std::atomic<bool> m_usbConnectionStatus{false};
     std::atomic<bool> m_stopRequested{false};
-    mutable std::mutex m_mutex; // guards m_intfFinal, m_bus and m_startFailure
+    mutable std::mutex m_mutex; // guards m_intfFinal, m_channelFinal, m_bus and m_startFailure
     std::shared_ptr<usb::UsbTransport> m_intfFinal;
+    std::shared_ptr<usb::CommandChannel> m_channelFinal;
     Timeouts m_timeouts;
     std::array<std::uint8_t, usb::kMaxTransferLength> m_stagingArea{};
 };
@@ -112,6 +125,9 @@ private:
 extern std::atomic<std::uint8_t> gUsbConnectStatus;
 // The open interface of the connected device.
 extern std::shared_ptr<usb::UsbTransport> intf;
+// Its command transactions, where the system's storage driver carries them (Windows); then
+// `intf` is empty.
+extern std::shared_ptr<usb::CommandChannel> intfChannel;
 // The bus the link waits on.
 extern std::shared_ptr<usb::UsbBus> gNotifyPort;
 // Receives the status phase of every read and write; never examined.

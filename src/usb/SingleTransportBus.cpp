@@ -19,7 +19,8 @@ public:
     }
     UsbStatus setConfiguration(std::uint8_t /*value*/) override { return std::nullopt; }
     std::variant<OpenedInterface, UsbError> openFirstInterface() override {
-        return OpenedInterface{0x08, 0x06, {PipeDirection::In, PipeDirection::Out}, m_transport};
+        return OpenedInterface{
+            0x08, 0x06, {PipeDirection::In, PipeDirection::Out}, m_transport, nullptr};
     }
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // A USB device that matched the link's vendor and product, before and while it is set up.
 
+#include "usb/CommandChannel.hpp"
 #include "usb/UsbTransport.hpp"
 
 #include <cstdint>
@@ -22,13 +23,16 @@ struct DeviceIdentity {
 // Endpoint directions as the diagnostics print them: 0 out, 1 in, 2 none, 3 any.
 enum class PipeDirection : std::uint8_t { Out = 0, In = 1, None = 2, Any = 3 };
 
-// The first interface of a device, claimed, with its two bulk pipes behind `transport`.
+// The first interface of a device, claimed, with its two bulk pipes behind `transport`, or,
+// where the system's storage driver keeps the pipes, its command transactions behind `channel`
+// (then `transport` is empty).
 struct OpenedInterface {
     std::uint8_t interfaceClass = 0;
     std::uint8_t interfaceSubClass = 0;
     // Direction of each endpoint in descriptor order; pipe reference N is entry N-1.
     std::vector<PipeDirection> pipeDirections;
     std::shared_ptr<UsbTransport> transport;
+    std::shared_ptr<CommandChannel> channel;
 };
 
 // No return value means success.

@@ -1,7 +1,6 @@
 // detector-usb-probe: waits for the detector, opens it, sends TEST UNIT READY and INQUIRY and
 // prints what came back, or why the device could not be used.
 #include "install/BuildVersion.hpp"
-#include "usb/BulkOnlyChannel.hpp"
 #include "usb/CommandWrapper.hpp"
 #include "usb/MassStorageController.hpp"
 
@@ -28,25 +27,29 @@ void explain(const std::string& reason) {
     }
 }
 
-bool exchange(usb::UsbTransport& pipes, const usb::CommandWrapperBytes& wrapper, bool dataIn,
+bool exchange(MassStorageController& link, const usb::CommandWrapperBytes& wrapper, bool dataIn,
               const char* name) {
     using namespace std::chrono_literals;
     std::array<std::uint8_t, 4096> status{};
     std::array<std::uint8_t, 1024> data{};
-    usb::BulkOnlyChannel channel(pipes, 5000ms, status, false);
     usb::CommandTransaction transaction;
-    transaction.commandBlock = std::span<const std::uint8_t>(wrapper).subspan(15, wrapper[14]);
+    transaction.commandBlock = usb::commandBlockOf(wrapper);
     transaction.direction = dataIn ? usb::DataDirection::In : usb::DataDirection::None;
     transaction.in = data;
-    transaction.announcedLength =
-        (std::uint32_t{wrapper[8]} << 16U) | (std::uint32_t{wrapper[9]} << 8U) | wrapper[10];
+    transaction.announcedLength = usb::announcedLength(wrapper);
     transaction.timeout = 10000ms;
-    const auto result = channel.transact(transaction);
+    const auto carried = link.transact(transaction, status);
+    if (!carried) {
+        std::printf("%s: the detector is no longer open\n", name);
+        return false;
+    }
+    const auto& result = *carried;
     if (!result.ok()) {
-        const char* phase = result.failedPhase == usb::TransactionPhase::Command
+        const char* phase = !result.failedPhase ? "the transaction"
+                            : *result.failedPhase == usb::TransactionPhase::Command
                                 ? "sending the wrapper"
-                            : result.failedPhase == usb::TransactionPhase::Status ? "status phase"
-                                                                                  : "data phase";
+                            : *result.failedPhase == usb::TransactionPhase::Status ? "status phase"
+                                                                                   : "data phase";
         std::printf("%s: %s failed: %s\n", name, phase, result.error->message.c_str());
         return false;
     }
@@ -123,9 +126,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("\nOpened the detector.\n");
-    auto pipes = link.intf_final();
-    const bool ok = exchange(*pipes, usb::kTestUnitReadyTemplate, false, "TEST UNIT READY") &&
-                    exchange(*pipes, usb::kInquiryTemplate, true, "INQUIRY");
+    const bool ok = exchange(link, usb::kTestUnitReadyTemplate, false, "TEST UNIT READY") &&
+                    exchange(link, usb::kInquiryTemplate, true, "INQUIRY");
     usb::releaseOpenInterface();
     return ok ? 0 : 2;
 }

@@ -1,4 +1,5 @@
 #include "app/FlowFixture.hpp"
+#include "sim/VirtualUsbBus.hpp"
 #include "support/TestSupport.hpp"
 
 #include <algorithm>
@@ -272,11 +273,21 @@ void connectAndChoose(FlowRig& rig) {
 
 } // namespace
 
-TEST(UpdateFlow, DemoCatalogUpdatesTheSignatureDeviceByteForByte) {
+// Bulk-only wrappers on the pipes, and whole transactions through a storage driver: the device
+// must end up holding the same bytes.
+class DemoUpdate : public ::testing::TestWithParam<sim::VirtualCarrier> {};
+
+TEST_P(DemoUpdate, UpdatesTheSignatureDeviceByteForByte) {
     const auto catalog = demoCatalog();
     const auto* model = catalog.model("5810_SIGNATUREE");
     ASSERT_NE(model, nullptr);
     FlowRig rig(catalog, profile("signature-5810e.json"));
+    auto bus = std::make_shared<sim::VirtualUsbBus>(GetParam());
+    bus->plug(rig.detector);
+    rig.makeLink = [bus] { return std::make_unique<MassStorageController>(bus); };
+    rig.rebuild();
+    // The replaced controller stopped the shared client on its way out.
+    rig.server.access().client()->resume();
     rig.connect();
     ASSERT_EQ(rig.controller->connectOutcome(), Outcome::Succeeded)
         << rig.state(E::txt_Infomation).text;
@@ -296,7 +307,16 @@ TEST(UpdateFlow, DemoCatalogUpdatesTheSignatureDeviceByteForByte) {
     expectDeviceHolds(rig, plannedWrites(*model, x));
     // The new GPS block carries the database date and the image version's last four digits.
     expectComplete(rig, "5810Gx" + x.strDate + "1300", "5810RD" + x.rdVersion);
+    usb::releaseOpenInterface();
 }
+
+INSTANTIATE_TEST_SUITE_P(Carriers, DemoUpdate,
+                         ::testing::Values(sim::VirtualCarrier::BulkOnly,
+                                           sim::VirtualCarrier::PassThrough),
+                         [](const auto& info) {
+                             return info.param == sim::VirtualCarrier::BulkOnly ? "BulkOnly"
+                                                                                : "PassThrough";
+                         });
 
 TEST(UpdateFlow, SmallCatalogWritesEveryStageInOrderAndShowsTheNewVersions) {
     const auto catalog = smallCatalog();

@@ -137,11 +137,10 @@ TEST(CommandChannel, BothCarriersReportEachOutcomeAndLeaveTheDeviceInStep) {
          {UsbErrorKind::NoDevice, 0}},
     };
     for (const auto& row : rows) {
-        for (const int carrier : {0, 1, 2}) {
+        constexpr std::array<const char*, 3> kCarriers{" (wire)", " (driver)", " (pass-through)"};
+        for (std::size_t carrier = 0; carrier < kCarriers.size(); ++carrier) {
             const bool driver = carrier > 0;
-            const std::string where = std::string(row.name) + (carrier == 0   ? " (wire)"
-                                                               : carrier == 1 ? " (driver)"
-                                                                              : " (pass-through)");
+            const std::string where = std::string(row.name) + kCarriers[carrier];
             auto shared = std::make_shared<sim::VirtualDetector>();
             sim::VirtualDetector& detector = *shared;
             const std::vector<std::uint8_t> stored(256, 0x5A);
@@ -155,10 +154,8 @@ TEST(CommandChannel, BothCarriersReportEachOutcomeAndLeaveTheDeviceInStep) {
             usb::BulkOnlyChannel wire(detector, std::chrono::milliseconds(1000), status, true);
             sim::StorageDriverChannel storage(detector, std::chrono::milliseconds(1000));
             usb::PassThroughChannel passThrough(std::make_shared<sim::VirtualPassThrough>(shared));
-            usb::CommandChannel& channel = carrier == 0 ? static_cast<usb::CommandChannel&>(wire)
-                                           : carrier == 1
-                                               ? static_cast<usb::CommandChannel&>(storage)
-                                               : passThrough;
+            const std::array<usb::CommandChannel*, 3> channels{&wire, &storage, &passThrough};
+            usb::CommandChannel& channel = *channels[carrier];
 
             auto p = prepare(row.command);
             const auto result = channel.transact(p.transaction);
