@@ -1,5 +1,7 @@
 #include "app/SleepingPacer.hpp"
 
+#include "app/FineTimer.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -18,6 +20,8 @@ bool SleepingPacer::pause(double seconds) {
     }
     const std::chrono::duration<double> length(std::min(seconds, kMaxPauseSeconds));
     const auto wanted = std::chrono::ceil<std::chrono::steady_clock::duration>(length);
+    // Held for the whole pause, and counted as active only while it is held.
+    const FineTimer fine;
     m_active.fetch_add(1);
     {
         std::unique_lock lock(m_mutex);

@@ -1,9 +1,10 @@
 #include "app/TraceLog.hpp"
 
 #include "database/Utf8.hpp"
+#include "install/SystemPaths.hpp"
 
 std::shared_ptr<TraceLog> TraceLog::open(const std::string& path, bool append) {
-    std::FILE* file = std::fopen(path.c_str(), append ? "a" : "w");
+    std::FILE* file = sys::openFile(sys::pathFromUtf8(path), append ? "a" : "w");
     if (file == nullptr) {
         return nullptr;
     }

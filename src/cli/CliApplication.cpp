@@ -7,6 +7,7 @@
 #include "app/TracingBus.hpp"
 #include "app/ViewController.hpp"
 #include "cli/CliTexts.hpp"
+#include "cli/Console.hpp"
 #include "cli/FirmwareReadBack.hpp"
 #include "cli/InstantPacer.hpp"
 #include "cli/JsonText.hpp"
@@ -19,6 +20,7 @@
 #include "database/Utf8.hpp"
 #include "device/ConnectedTargetInit.hpp"
 #include "install/DataLocation.hpp"
+#include "install/SystemPaths.hpp"
 #include "server/FieldAnswer.hpp"
 #include "server/ServerAccess.hpp"
 #include "server/ServerSettings.hpp"
@@ -27,8 +29,8 @@
 #include "sim/UpdateServerSim.hpp"
 #include "sim/VirtualDetector.hpp"
 #include "sim/VirtualUsbBus.hpp"
-#include "usb/LibusbBus.hpp"
 #include "usb/PortFilterBus.hpp"
+#include "usb/SystemBus.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -44,7 +46,6 @@
 #include <thread>
 
 #include <nlohmann/json.hpp>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -69,12 +70,12 @@ fs::path demoPath(const char* variable, const char* buildName, const char* insta
 // A bare profile name that is not in the working folder names one of the shipped profiles.
 std::string profileNamed(const std::string& given) {
     std::error_code error;
-    if (given.find('/') != std::string::npos || fs::exists(given, error)) {
+    if (given.find('/') != std::string::npos || fs::exists(sys::pathFromUtf8(given), error)) {
         return given;
     }
     const auto shipped = DataLocation::find(nullptr, DataLocation::executableFolder(),
                                             "profiles/" + given, "profiles/" + given);
-    return fs::exists(shipped, error) ? shipped.string() : given;
+    return fs::exists(shipped, error) ? sys::utf8FromPath(shipped) : given;
 }
 
 std::string yesNo(const Localizer& texts, bool value) {
@@ -256,14 +257,14 @@ void CliApplication::Run::sayHalfWritten() {
 }
 
 int CliApplication::Run::prepare() {
-    const bool terminal = isatty(fileno(out)) != 0;
+    const bool terminal = console::isTerminal(out);
     const char* noColour = std::getenv("NO_COLOR");
     renderer = std::make_unique<TerminalRenderer>(
         out, terminal, terminal && (noColour == nullptr || *noColour == '\0'));
 
     // A dump that cannot be written is found out now, not after the device was written.
     if (!options.dumpMemoryDir.empty()) {
-        if (const auto why = unwritableFolder(options.dumpMemoryDir, texts)) {
+        if (const auto why = unwritableFolder(sys::pathFromUtf8(options.dumpMemoryDir), texts)) {
             fail(tr("cli_dump_unwritable", {options.dumpMemoryDir, *why}));
             return kUsage;
         }
@@ -292,7 +293,7 @@ int CliApplication::Run::prepare() {
         std::string error;
         auto catalog = sim::UpdateCatalog::load(folder, error);
         if (!catalog) {
-            fail(tr("cli_demo_catalog", {folder.string(), error}));
+            fail(tr("cli_demo_catalog", {sys::utf8FromPath(folder), error}));
             return kFailed;
         }
         demoServer = std::make_unique<sim::UpdateServerSim>(std::move(*catalog));
@@ -308,9 +309,8 @@ int CliApplication::Run::prepare() {
             probe = demoServer->baseAddress() + "/";
         }
         if (options.device.empty()) {
-            options.device = demoPath("DETECTOR_DEMO_PROFILE", "demo-profile.json",
-                                      "profiles/signature-5810e.json")
-                                 .string();
+            options.device = sys::utf8FromPath(demoPath(
+                "DETECTOR_DEMO_PROFILE", "demo-profile.json", "profiles/signature-5810e.json"));
         }
     }
     if (!server.empty()) {
@@ -324,8 +324,8 @@ int CliApplication::Run::prepare() {
     if (options.simulated()) {
         options.device = profileNamed(options.device);
         try {
-            detector =
-                std::make_shared<sim::VirtualDetector>(sim::DeviceProfile::load(options.device));
+            detector = std::make_shared<sim::VirtualDetector>(
+                sim::DeviceProfile::load(sys::pathFromUtf8(options.device)));
         } catch (const std::exception& e) {
             fail(tr("cli_profile_unusable", {options.device, e.what()}));
             return kUsage;
@@ -337,19 +337,22 @@ int CliApplication::Run::prepare() {
 std::unique_ptr<MassStorageController> CliApplication::Run::makeLink() {
     std::shared_ptr<usb::UsbBus> bus;
     if (detector) {
-        auto virtualBus = std::make_shared<sim::VirtualUsbBus>();
+        // The virtual detector carries its commands as the real one would on this platform.
+        auto virtualBus = std::make_shared<sim::VirtualUsbBus>(
+            usb::systemBusCarriesWholeCommands() ? sim::VirtualCarrier::PassThrough
+                                                 : sim::VirtualCarrier::BulkOnly);
         virtualBus->plug(detector);
         bus = virtualBus;
     } else {
-        auto created = usb::LibusbBus::create(0x0483, 0x5720);
+        auto created = usb::openSystemBus(0x0483, 0x5720);
         if (auto* error = std::get_if<usb::UsbError>(&created)) {
             if (trace) {
-                trace->line("usb", "libusb cannot be used: " + error->message);
+                trace->line("usb", "USB cannot be used: " + error->message);
             }
             // Its own wait reports the failure the way the link does.
             return std::make_unique<MassStorageController>();
         }
-        bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
+        bus = std::get<std::shared_ptr<usb::UsbBus>>(std::move(created));
         if (!options.port.empty()) {
             bus = std::make_shared<usb::PortFilterBus>(
                 bus, options.port,
@@ -790,18 +793,18 @@ void CliApplication::Run::dumpMemory() {
         return;
     }
     std::error_code error;
-    fs::create_directories(options.dumpMemoryDir, error);
+    const auto folder = sys::pathFromUtf8(options.dumpMemoryDir);
+    fs::create_directories(folder, error);
     auto files = nlohmann::json::array();
     for (std::uint8_t selector = 0; selector < 2; ++selector) {
-        const auto path =
-            fs::path(options.dumpMemoryDir) / ("selector" + std::to_string(selector) + ".hex");
+        const auto path = folder / ("selector" + std::to_string(selector) + ".hex");
         std::ofstream file(path, std::ios::binary);
         file << detector->intelHex(selector);
         if (!file) {
-            fail(tr("cli_dump_unwritten", {path.string()}));
+            fail(tr("cli_dump_unwritten", {sys::utf8FromPath(path)}));
             continue;
         }
-        files.push_back(path.string());
+        files.push_back(sys::utf8FromPath(path));
     }
     result["memoryDump"] = files;
 }

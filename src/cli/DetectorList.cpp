@@ -1,7 +1,7 @@
 #include "cli/DetectorList.hpp"
 
 #include "cli/JsonText.hpp"
-#include "usb/LibusbBus.hpp"
+#include "usb/SystemBus.hpp"
 
 #include <chrono>
 
@@ -75,7 +75,7 @@ nlohmann::json DetectorList::json(const std::vector<usb::SurveyedDetector>& dete
 
 int DetectorList::run(bool json, std::FILE* out, std::FILE* jsonOut) {
     // Polling lists what is present now, without waiting for hotplug events.
-    auto created = usb::LibusbBus::create(0x0483, 0x5720, usb::LibusbBus::Options{true});
+    auto created = usb::openSystemBus(0x0483, 0x5720, true);
     if (auto* error = std::get_if<usb::UsbError>(&created)) {
         std::fprintf(out, "USB cannot be used: %s\n", error->message.c_str());
         if (json) {
@@ -83,7 +83,7 @@ int DetectorList::run(bool json, std::FILE* out, std::FILE* jsonOut) {
         }
         return 1;
     }
-    auto bus = std::get<std::shared_ptr<usb::LibusbBus>>(std::move(created));
+    auto bus = std::get<std::shared_ptr<usb::UsbBus>>(std::move(created));
     const auto detectors = usb::DetectorSurvey::survey(*bus, kTransferTimeout, kReleaseUpdated);
     if (json) {
         std::fprintf(jsonOut, "%s\n", jsonText(DetectorList::json(detectors), 2).c_str());

@@ -1,5 +1,7 @@
 #include "install/DataLocation.hpp"
 
+#include "install/SystemPaths.hpp"
+
 #include <cstdlib>
 #include <system_error>
 
@@ -10,9 +12,9 @@
 namespace fs = std::filesystem;
 
 fs::path DataLocation::executableFolder() {
+    const auto self = sys::executablePath();
     std::error_code error;
-    const auto self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path(error) : self.parent_path();
+    return self.empty() ? fs::current_path(error) : self.parent_path();
 }
 
 fs::path DataLocation::installedFolder(const fs::path& binFolder) {

@@ -6,8 +6,8 @@
 
 class DataLocation {
 public:
-    // The folder that holds the running binary (/proc/self/exe), or the working folder when
-    // the link cannot be read.
+    // The folder that holds the running binary, or the working folder when the system does not
+    // tell.
     static std::filesystem::path executableFolder();
 
     // The installed data folder of a binary in binFolder: binFolder/../share/detector-updater

@@ -1,5 +1,7 @@
 #include "sim/DeviceProfile.hpp"
 
+#include "install/SystemPaths.hpp"
+
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -241,7 +243,7 @@ DeviceProfile DeviceProfile::fromJson(std::string_view text) {
 DeviceProfile DeviceProfile::load(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw std::invalid_argument("device profile: cannot read " + file.string());
+        throw std::invalid_argument("device profile: cannot read " + sys::utf8FromPath(file));
     }
     std::ostringstream text;
     text << in.rdbuf();

@@ -1,5 +1,7 @@
 #include "sim/UpdateCatalog.hpp"
 
+#include "install/SystemPaths.hpp"
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -55,7 +57,7 @@ std::optional<UpdateCatalog> UpdateCatalog::load(const std::filesystem::path& fo
     try {
         const auto manifest = readFile(folder / "catalog.json");
         if (!manifest) {
-            error = "cannot read " + (folder / "catalog.json").string();
+            error = "cannot read " + sys::utf8FromPath(folder / "catalog.json");
             return std::nullopt;
         }
         const auto json = nlohmann::json::parse(*manifest);
@@ -66,7 +68,7 @@ std::optional<UpdateCatalog> UpdateCatalog::load(const std::filesystem::path& fo
             const auto path = folder / db.at(key).get<std::string>();
             const auto text = readFile(path);
             if (!text) {
-                error = "cannot read " + path.string();
+                error = "cannot read " + sys::utf8FromPath(path);
                 return std::nullopt;
             }
             (std::string(key) == "countries" ? catalog.countries : catalog.cameras) =
@@ -98,7 +100,7 @@ std::optional<UpdateCatalog> UpdateCatalog::load(const std::filesystem::path& fo
                 const auto path = folder / "firmware" / model.keyword / name;
                 const auto bytes = readFile(path);
                 if (!bytes) {
-                    error = "cannot read " + path.string();
+                    error = "cannot read " + sys::utf8FromPath(path);
                     return std::nullopt;
                 }
                 model.images[name] = std::vector<std::uint8_t>(bytes->begin(), bytes->end());

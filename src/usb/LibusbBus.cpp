@@ -363,9 +363,11 @@ void LibusbBus::wake() {
     }
 }
 
-std::variant<std::shared_ptr<UsbBus>, UsbError> openSystemBus(std::uint16_t vendor,
-                                                              std::uint16_t product) {
-    auto created = LibusbBus::create(vendor, product);
+bool systemBusCarriesWholeCommands() { return false; }
+
+std::variant<std::shared_ptr<UsbBus>, UsbError>
+openSystemBus(std::uint16_t vendor, std::uint16_t product, bool forcePolling) {
+    auto created = LibusbBus::create(vendor, product, LibusbBus::Options{forcePolling});
     if (auto* error = std::get_if<UsbError>(&created)) {
         return *error;
     }

@@ -4,8 +4,10 @@ namespace usb {
 
 // The storage-driver link (SetupAPI, CfgMgr32, pass-through) is not in this build yet: the
 // Windows build carries the portable core and its tests only.
-std::variant<std::shared_ptr<UsbBus>, UsbError> openSystemBus(std::uint16_t /*vendor*/,
-                                                              std::uint16_t /*product*/) {
+bool systemBusCarriesWholeCommands() { return true; }
+
+std::variant<std::shared_ptr<UsbBus>, UsbError>
+openSystemBus(std::uint16_t /*vendor*/, std::uint16_t /*product*/, bool /*forcePolling*/) {
     return UsbError{UsbErrorKind::Io, "this Windows build has no link to a real detector yet"};
 }
 

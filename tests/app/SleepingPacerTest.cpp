@@ -1,5 +1,7 @@
 #include "app/SleepingPacer.hpp"
 
+#include "app/FineTimer.hpp"
+
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -9,6 +11,12 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+#ifdef _WIN32
+constexpr std::uint32_t kFineTimerMs = 1;
+#else
+constexpr std::uint32_t kFineTimerMs = 0;
+#endif
 
 TEST(SleepingPacerTest, ShortPauseElapsesWithoutInterruption) {
     std::stop_source source;
@@ -56,11 +64,14 @@ TEST(SleepingPacerTest, StopWakesARunningPause) {
     while (pacer.activePauses() == 0) {
         std::this_thread::yield();
     }
+    // Windows would round the pause up to its 15.6 ms tick unless the 1 ms timer is asked for.
+    EXPECT_EQ(FineTimer::requestedMilliseconds(), kFineTimerMs);
     source.request_stop();
     worker.join();
     EXPECT_FALSE(elapsed);
     EXPECT_EQ(pacer.interruptedPauses(), 1U);
     EXPECT_EQ(pacer.activePauses(), 0U);
+    EXPECT_EQ(FineTimer::requestedMilliseconds(), 0U);
 }
 
 } // namespace

@@ -1,0 +1,33 @@
+#include "install/SystemPaths.hpp"
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace sys {
+
+std::filesystem::path executablePath() {
+    // Long paths may exceed MAX_PATH; the call truncates silently, so grow until it fits.
+    std::vector<wchar_t> name(MAX_PATH);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < name.size()) {
+            return std::filesystem::path(std::wstring(name.data(), length));
+        }
+        name.resize(name.size() * 2);
+    }
+    return {};
+}
+
+std::FILE* openFile(const std::filesystem::path& path, const char* mode) {
+    const std::string narrow(mode);
+    const std::wstring wideMode(narrow.begin(), narrow.end());
+    return _wfopen(path.c_str(), wideMode.c_str());
+}
+
+} // namespace sys
