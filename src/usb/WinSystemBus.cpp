@@ -1,12 +1,18 @@
+#include "usb/StorageDriverBus.hpp"
 #include "usb/SystemBus.hpp"
+#include "usb/WinDeviceCalls.hpp"
 
 namespace usb {
 
-// The storage-driver link (SetupAPI, CfgMgr32, pass-through) is not in this build yet: the
-// Windows build carries the portable core and its tests only.
-std::variant<std::shared_ptr<UsbBus>, UsbError> openSystemBus(std::uint16_t /*vendor*/,
-                                                              std::uint16_t /*product*/) {
-    return UsbError{UsbErrorKind::Io, "this Windows build has no link to a real detector yet"};
+// The detector stays with Windows' storage driver; the link talks to it as a disk.
+std::variant<std::shared_ptr<UsbBus>, UsbError> openSystemBus(std::uint16_t vendor,
+                                                              std::uint16_t product) {
+    auto calls = makeSystemDeviceCalls();
+    if (auto* error = std::get_if<UsbError>(&calls)) {
+        return *error;
+    }
+    return std::shared_ptr<UsbBus>(std::make_shared<StorageDriverBus>(
+        std::get<std::shared_ptr<WinDeviceCalls>>(std::move(calls)), vendor, product));
 }
 
 } // namespace usb
