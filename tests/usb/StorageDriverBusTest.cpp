@@ -219,6 +219,33 @@ TEST(StorageDriverBus, TheLinkSkipsAWrongReleaseAndAnUnelevatedOpen) {
     }
 }
 
+// The link as the update flow drives it: connected through the storage driver, its memory
+// reads and writes go through pass-through on the disk's handle.
+TEST(StorageDriverBus, TheLinkReadsAndWritesTheDetectorThroughTheDriver) {
+    Rig rig({detectorDisk(2, 0x0100), detectorDisk(1)});
+    const auto& detector = *rig.calls->disks[1].detector;
+    usb::setDiagnosticSink([](std::string_view) {});
+    {
+        MassStorageController link(std::static_pointer_cast<usb::UsbBus>(rig.bus));
+        link.MassStorageControllerInit();
+        ASSERT_TRUE(link.Check_UsbConnection());
+        EXPECT_EQ(rig.calls->openHandles, 1);
+        std::vector<std::uint8_t> read(256, 0);
+        ASSERT_TRUE(link.ReadFromDevice(1, kAddress, read, 256, link));
+        EXPECT_EQ(hex(read), hex(detector.readMemory(1, kAddress, 256)));
+        std::vector<std::uint8_t> written(512);
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            written[i] = static_cast<std::uint8_t>(i ^ 0x5A);
+        }
+        ASSERT_TRUE(link.WriteToDevice(0, 0x1000, written, 512, link));
+        EXPECT_EQ(hex(detector.readMemory(0, 0x1000, 512)), hex(written));
+        EXPECT_EQ(rig.calls->timeouts, (std::vector<std::uint32_t>{10, 10}));
+        usb::releaseOpenInterface();
+    }
+    usb::setDiagnosticSink({});
+    EXPECT_EQ(rig.calls->openHandles, 0);
+}
+
 enum class Command { Read, Write };
 
 // A memory read or write of 256 bytes at kAddress, with the command block the link sends.
