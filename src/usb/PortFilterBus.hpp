@@ -18,7 +18,8 @@ public:
 
     PortFilterBus(std::shared_ptr<UsbBus> inner, std::string port, SkipListener skipped);
 
-    // True for a port path of the form BUS-PORT[.PORT...], e.g. "1-4.2".
+    // True for a port path of the form BUS-PORT[.PORT...], e.g. "1-4.2", where BUS is up to 4
+    // hex digits (Windows names the host controller by its PCI location: "1400-4.2").
     static bool isPortPath(const std::string& text);
 
     std::vector<std::unique_ptr<UsbDevice>> takeMatched() override;
