@@ -415,11 +415,14 @@ struct UpdateServerSim::Impl {
 UpdateServerSim::UpdateServerSim(UpdateCatalog catalog)
     : m_impl(std::make_unique<Impl>(std::move(catalog))) {
     // Without httplib's default SO_REUSEPORT: a second server on a port in use fails to bind
-    // instead of silently sharing the requests with the first.
+    // instead of silently sharing the requests with the first. (Where the system has no
+    // SO_REUSEPORT, httplib binds the port for exclusive use already.)
+#ifdef SO_REUSEPORT
     m_impl->server.set_socket_options([](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
+#endif
     m_impl->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         const Answer answer = m_impl->handle(req);
         m_impl->record(req, answer);
