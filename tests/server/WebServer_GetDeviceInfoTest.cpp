@@ -208,6 +208,9 @@ INSTANTIATE_TEST_SUITE_P(
         ServerFaultCase{"Tls",
                         [](SimServer& s) {
                             s.settings().baseAddress = "https" + s.sim().baseAddress().substr(4);
+                            // Some TLS stacks fail only when the plain server gives up on their
+                            // greeting (cpp-httplib: after 5 s), not at its first answer.
+                            s.settings().requestTimeout = std::chrono::seconds(15);
                         },
                         "Error_Code_301/ TlsFailure / TLS with {at} failed: *"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -292,17 +295,6 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 namespace {
-
-TEST(WebServer_GetDeviceInfo, ADefaultClientFindsTheServerNamedByTheEnvironment) {
-    SimServer s(Query::catalog(plainInfo()));
-    ::setenv("DETECTOR_UPDATER_SERVER", s.sim().baseAddress().c_str(), 1);
-    ConnectedTargetInfo record;
-    record.setConnectedDevice_KewordForWebAcess("KW");
-    const bool ok = WebServer_GetDeviceInfo().getDeviceInfo(record);
-    ::unsetenv("DETECTOR_UPDATER_SERVER");
-    EXPECT_TRUE(ok) << record.ErrorMessage();
-    EXPECT_EQ(s.sim().requests().size(), 1U);
-}
 
 TEST(WebServer_GetDeviceInfo, StoppingTheProcessClientEndsAStalledQuery) {
     SimServer s(Query::catalog(plainInfo()));
