@@ -130,6 +130,29 @@ TEST(SystemHttpClient, StopAbortsARequestInFlight) {
     EXPECT_TRUE(s.client().get({s.sim().baseAddress() + "/x"}).ok());
 }
 
+// Requests on several threads share one client: one stop() ends them all.
+TEST(SystemHttpClient, StopEndsEveryRequestInFlight) {
+    SimServer s(catalogWithImage({1}));
+    s.sim().addFault(sim::ServerFault::Stall);
+    s.sim().setStallTime(std::chrono::seconds(20));
+    std::vector<server::HttpResult> results(3);
+    std::vector<std::thread> threads;
+    for (auto& r : results) {
+        threads.emplace_back(
+            [&s, &r] { r = s.client().get({s.sim().baseAddress() + "/firmware/KW/rd.bin"}); });
+    }
+    while (s.sim().requests().size() < results.size()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    s.client().stop();
+    for (auto& t : threads) {
+        t.join();
+    }
+    for (const auto& r : results) {
+        EXPECT_EQ(r.error, HttpError::Cancelled) << r.message;
+    }
+}
+
 TEST(SystemHttpClient, FailsABodyOverTheCap) {
     SimServer s(catalogWithImage(std::vector<std::uint8_t>(5000, 0xAB)));
     server::HttpRequest request{s.sim().baseAddress() + "/firmware/KW/rd.bin"};

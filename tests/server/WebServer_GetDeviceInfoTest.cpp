@@ -203,6 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                             s.settings().requestTimeout = std::chrono::milliseconds(300);
                         },
                         "Error_Code_301/ TimedOut / no data from {at} for 300 ms "},
+        ServerFaultCase{"Stopped", [](SimServer& s) { s.client().stop(); },
+                        "Error_Code_301/ Cancelled / request to {at} stopped "},
         ServerFaultCase{"OverTheCap", [](SimServer& s) { s.settings().maxAnswerBytes = 10; },
                         "Error_Code_301/ TooLarge / answer from {at} over 10 bytes "},
         ServerFaultCase{"Tls",
