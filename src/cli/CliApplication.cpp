@@ -7,7 +7,7 @@
 #include "app/TracingBus.hpp"
 #include "app/ViewController.hpp"
 #include "cli/CliTexts.hpp"
-#include "cli/Console.hpp"
+#include "install/Console.hpp"
 #include "cli/FirmwareReadBack.hpp"
 #include "cli/InstantPacer.hpp"
 #include "cli/JsonText.hpp"
@@ -121,10 +121,7 @@ std::optional<std::string> unwritableFolder(const fs::path& folder, const Locali
     if (!fs::is_directory(folder, error)) {
         return texts.L("cli_not_a_folder");
     }
-    if (access(folder.c_str(), W_OK | X_OK) != 0) {
-        return std::strerror(errno);
-    }
-    return std::nullopt;
+    return sys::cannotWriteIn(folder);
 }
 
 std::string textAt(const SharedTextList& list, std::size_t i) {

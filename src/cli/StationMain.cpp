@@ -1,7 +1,7 @@
 #include "cli/StationMain.hpp"
 
 #include "cli/CliApplication.hpp"
-#include "cli/Console.hpp"
+#include "install/Console.hpp"
 #include "cli/Station.hpp"
 #include "install/SystemPaths.hpp"
 #include "usb/SystemBus.hpp"

@@ -3,7 +3,7 @@
 #include "cli/CliApplication.hpp"
 #include "cli/CliOptions.hpp"
 #include "cli/CliTexts.hpp"
-#include "cli/Console.hpp"
+#include "install/Console.hpp"
 #include "cli/DetectorList.hpp"
 #include "cli/StationMain.hpp"
 #include "install/BuildVersion.hpp"
