@@ -161,7 +161,8 @@ class Case:
         return done
 
     def env(self):
-        return dict(os.environ, LANG="C", NO_COLOR="1")
+        # Wine reads the command line in the locale's character set: UTF-8 keeps every name.
+        return dict(os.environ, LANG="C.UTF-8" if self.args.emulator else "C", NO_COLOR="1")
 
     def json_result(self, done):
         try:
@@ -465,8 +466,8 @@ def case_unwritable_dump_folder(c):
 def case_server_port_in_use(c):
     first = c.start_server()
     port = first.url.rsplit(":", 1)[1]
-    done = subprocess.run([c.args.server, "--catalog", c.args.catalog, "--port", port],
-                          capture_output=True, text=True, timeout=30)
+    done = subprocess.run([*c.emulator(), c.args.server, "--catalog", c.args.catalog,
+                           "--port", port], capture_output=True, text=True, timeout=30)
     print("second server: status %d\n%s%s" % (done.returncode, done.stdout, done.stderr))
     check(done.returncode == 2, "status 2")
     check("127.0.0.1:%s is in use" % port in done.stderr, "says the port is in use")
