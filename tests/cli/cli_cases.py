@@ -509,7 +509,7 @@ def case_wait_no_device(c):
 def case_interrupt_while_waiting(c):
     busy = c.profile(faults=[{"kind": "refuse-interface"}])
     c.start_server()
-    args = [c.args.cli, "--server", c.server.url, "--device", "sim:" + busy, "info"]
+    args = [*c.emulator(), c.args.cli, "--server", c.server.url, "--device", "sim:" + busy, "info"]
     process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     line = process.stdout.readline()
     while line and "Searching" not in line:
@@ -530,8 +530,9 @@ def case_interrupt_while_waiting(c):
 
 def case_interrupt_while_writing(c):
     c.start_server()
-    args = [c.args.cli, "--server", c.server.url, "--probe-url", c.server.url + "/", "--device",
-            "sim:" + c.profile(), "update", "--countries", "Eesti", "--yes"]
+    args = [*c.emulator(), c.args.cli, "--server", c.server.url, "--probe-url",
+            c.server.url + "/", "--device", "sim:" + c.profile(), "update", "--countries",
+            "Eesti", "--yes"]
     process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                env=c.env())
     seen = ""
