@@ -181,17 +181,7 @@ std::shared_ptr<HttpClient> makeSystemHttpClient() { return std::make_shared<Cur
 void CurlHttpClient::stop() { m_stopped.store(true); }
 void CurlHttpClient::resume() { m_stopped.store(false); }
 
-void CurlHttpClient::setLogSink(LogSink sink) {
-    const std::lock_guard lock(m_logMutex);
-    m_log = std::move(sink);
-}
-
-void CurlHttpClient::log(std::string_view line) const {
-    const std::lock_guard lock(m_logMutex);
-    if (m_log) {
-        m_log(line);
-    }
-}
+void CurlHttpClient::setLogSink(LogSink sink) { m_log.setSink(std::move(sink)); }
 
 HttpResult CurlHttpClient::get(const HttpRequest& request) {
     HttpResult result;
@@ -200,11 +190,8 @@ HttpResult CurlHttpClient::get(const HttpRequest& request) {
         result.message = std::move(message);
         if (error != HttpError::None) {
             std::vector<std::uint8_t>().swap(result.body); // the memory too, not only the bytes
-            log("GET " + request.url + " failed: " + toString(error) + " (" + result.message + ")");
-        } else {
-            log("GET " + request.url + " " + std::to_string(result.status) + " " +
-                std::to_string(result.body.size()) + " bytes");
         }
+        m_log.finished(request, result);
         return std::move(result);
     };
 

@@ -29,11 +29,8 @@ public:
     static constexpr long kMaxRedirects = 10;
 
 private:
-    void log(std::string_view line) const;
-
     std::atomic<bool> m_stopped{false};
-    mutable std::mutex m_logMutex;
-    LogSink m_log;
+    RequestLog m_log;
 };
 
 } // namespace server

@@ -50,4 +50,23 @@ const char* failureKind(HttpError error) {
     return "TransferFailed";
 }
 
+void RequestLog::setSink(HttpClient::LogSink sink) {
+    const std::lock_guard lock(m_mutex);
+    m_sink = std::move(sink);
+}
+
+void RequestLog::finished(const HttpRequest& request, const HttpResult& result) const {
+    const std::lock_guard lock(m_mutex);
+    if (!m_sink) {
+        return;
+    }
+    if (result.error != HttpError::None) {
+        m_sink("GET " + request.url + " failed: " + toString(result.error) + " (" + result.message +
+               ")");
+    } else {
+        m_sink("GET " + request.url + " " + std::to_string(result.status) + " " +
+               std::to_string(result.body.size()) + " bytes");
+    }
+}
+
 } // namespace server

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,18 @@ public:
     virtual void resume() = 0;
     // Where one line per request goes; a client without a log ignores it.
     virtual void setLogSink(LogSink sink) { (void)sink; }
+};
+
+// What a client tells its log sink: one line per request, "GET <url> 200 5 bytes" or
+// "GET <url> failed: <kind> (<message>)". The sink may be set at any time; thread-safe.
+class RequestLog {
+public:
+    void setSink(HttpClient::LogSink sink);
+    void finished(const HttpRequest& request, const HttpResult& result) const;
+
+private:
+    mutable std::mutex m_mutex;
+    HttpClient::LogSink m_sink;
 };
 
 // The platform's client (libcurl on Linux, WinHTTP on Windows).

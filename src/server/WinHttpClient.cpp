@@ -360,17 +360,7 @@ void WinHttpClient::stop() {
 
 void WinHttpClient::resume() { m_stopped.store(false); }
 
-void WinHttpClient::setLogSink(LogSink sink) {
-    const std::lock_guard lock(m_logMutex);
-    m_log = std::move(sink);
-}
-
-void WinHttpClient::log(std::string_view line) const {
-    const std::lock_guard lock(m_logMutex);
-    if (m_log) {
-        m_log(line);
-    }
-}
+void WinHttpClient::setLogSink(LogSink sink) { m_log.setSink(std::move(sink)); }
 
 HttpResult WinHttpClient::get(const HttpRequest& request) {
     HttpResult result;
@@ -407,12 +397,8 @@ HttpResult WinHttpClient::get(const HttpRequest& request) {
     }
     if (result.error != HttpError::None) {
         std::vector<std::uint8_t>().swap(result.body); // the memory too, not only the bytes
-        log("GET " + request.url + " failed: " + toString(result.error) + " (" + result.message +
-            ")");
-    } else {
-        log("GET " + request.url + " " + std::to_string(result.status) + " " +
-            std::to_string(result.body.size()) + " bytes");
     }
+    m_log.finished(request, result);
     return result;
 }
 

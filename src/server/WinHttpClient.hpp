@@ -42,7 +42,6 @@ public:
     struct Transfer; // one request's state, shared with WinHTTP's callback
 
 private:
-    void log(std::string_view line) const;
     HttpResult run(const HttpRequest& request, const std::shared_ptr<Transfer>& owner);
 
     void* m_session = nullptr; // the WinHTTP session handle, null when WinHTTP is unusable
@@ -50,8 +49,7 @@ private:
     // Requests in flight, woken by stop().
     std::mutex m_activeMutex;
     std::vector<Transfer*> m_active;
-    mutable std::mutex m_logMutex;
-    LogSink m_log;
+    RequestLog m_log;
 };
 
 } // namespace server
