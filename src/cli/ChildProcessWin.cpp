@@ -1,5 +1,5 @@
 #include "cli/ChildProcess.hpp"
-#include "cli/Console.hpp"
+#include "install/Console.hpp"
 #include "install/SystemPaths.hpp"
 
 #include <array>

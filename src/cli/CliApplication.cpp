@@ -7,7 +7,6 @@
 #include "app/TracingBus.hpp"
 #include "app/ViewController.hpp"
 #include "cli/CliTexts.hpp"
-#include "cli/Console.hpp"
 #include "cli/FirmwareReadBack.hpp"
 #include "cli/InstantPacer.hpp"
 #include "cli/JsonText.hpp"
@@ -19,6 +18,7 @@
 #include "database/CountryListAnswer.hpp"
 #include "database/Utf8.hpp"
 #include "device/ConnectedTargetInit.hpp"
+#include "install/Console.hpp"
 #include "install/DataLocation.hpp"
 #include "install/SystemPaths.hpp"
 #include "server/FieldAnswer.hpp"
@@ -121,10 +121,7 @@ std::optional<std::string> unwritableFolder(const fs::path& folder, const Locali
     if (!fs::is_directory(folder, error)) {
         return texts.L("cli_not_a_folder");
     }
-    if (access(folder.c_str(), W_OK | X_OK) != 0) {
-        return std::strerror(errno);
-    }
-    return std::nullopt;
+    return sys::cannotWriteIn(folder);
 }
 
 std::string textAt(const SharedTextList& list, std::size_t i) {

@@ -1,8 +1,8 @@
 #include "cli/StationMain.hpp"
 
 #include "cli/CliApplication.hpp"
-#include "cli/Console.hpp"
 #include "cli/Station.hpp"
+#include "install/Console.hpp"
 #include "install/SystemPaths.hpp"
 #include "usb/SystemBus.hpp"
 

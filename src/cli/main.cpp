@@ -3,10 +3,10 @@
 #include "cli/CliApplication.hpp"
 #include "cli/CliOptions.hpp"
 #include "cli/CliTexts.hpp"
-#include "cli/Console.hpp"
 #include "cli/DetectorList.hpp"
 #include "cli/StationMain.hpp"
 #include "install/BuildVersion.hpp"
+#include "install/Console.hpp"
 
 #include <atomic>
 #include <chrono>

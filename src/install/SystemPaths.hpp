@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,8 @@ std::string utf8FromPath(const std::filesystem::path& path);
 
 // std::fopen for any name the system can hold.
 std::FILE* openFile(const std::filesystem::path& path, const char* mode);
+
+// Why files cannot be made in the existing `folder`; nothing when they can.
+std::optional<std::string> cannotWriteIn(const std::filesystem::path& folder);
 
 } // namespace sys

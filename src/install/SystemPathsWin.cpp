@@ -1,5 +1,7 @@
 #include "install/SystemPaths.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,20 @@ std::filesystem::path executablePath() {
         name.resize(name.size() * 2);
     }
     return {};
+}
+
+std::optional<std::string> cannotWriteIn(const std::filesystem::path& folder) {
+    // Access rights on Windows are lists the access() call does not read: try it.
+    const auto probe =
+        folder / (".detector-updater-" + std::to_string(GetCurrentProcessId()) + ".tmp");
+    std::FILE* file = _wfopen(probe.c_str(), L"w");
+    if (file == nullptr) {
+        return std::strerror(errno);
+    }
+    std::fclose(file);
+    std::error_code ignored;
+    std::filesystem::remove(probe, ignored);
+    return std::nullopt;
 }
 
 std::FILE* openFile(const std::filesystem::path& path, const char* mode) {

@@ -1,20 +1,19 @@
 // detector-update-server: serves a catalog folder as the update server, until Ctrl-C.
 
 #include "install/BuildVersion.hpp"
+#include "install/Console.hpp"
+#include "install/SystemPaths.hpp"
+#include "sim/AddressInUse.hpp"
 #include "sim/UpdateServerSim.hpp"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
-
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -65,61 +64,37 @@ std::optional<sim::ServerFault> faultNamed(const std::string& name) {
     return std::nullopt;
 }
 
-// True when `host`:`port` cannot be bound because something listens there already.
-bool addressInUse(const std::string& host, int port) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
-        return false;
-    }
-    bool inUse = false;
-    for (const addrinfo* a = found; a != nullptr && !inUse; a = a->ai_next) {
-        const int sock = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-        if (sock < 0) {
-            continue;
-        }
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-        inUse = bind(sock, a->ai_addr, a->ai_addrlen) != 0 && errno == EADDRINUSE;
-        close(sock);
-    }
-    freeaddrinfo(found);
-    return inUse;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args = console::arguments(argc, argv);
     std::string catalogDir;
     std::string host = "127.0.0.1";
     std::string logPath;
     int port = 8754;
     std::vector<std::pair<sim::ServerFault, std::string>> faults;
     std::uint64_t floodBytes = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
         if (arg == "--catalog" && hasValue) {
-            catalogDir = argv[++i];
+            catalogDir = args[++i];
         } else if (arg == "--port" && hasValue) {
             try {
-                port = std::stoi(argv[++i]);
+                port = std::stoi(args[++i]);
             } catch (const std::exception&) {
                 port = -1;
             }
             if (port < 0 || port > 65535) {
-                std::cerr << "detector-update-server: bad port '" << argv[i] << "'\n";
+                std::cerr << "detector-update-server: bad port '" << args[i] << "'\n";
                 return 2;
             }
         } else if (arg == "--host" && hasValue) {
-            host = argv[++i];
+            host = args[++i];
         } else if (arg == "--log" && hasValue) {
-            logPath = argv[++i];
+            logPath = args[++i];
         } else if (arg == "--fault" && hasValue) {
-            const std::string faultArgument = argv[++i];
+            const std::string faultArgument = args[++i];
             const auto colon = faultArgument.find(':');
             const auto fault = faultNamed(faultArgument.substr(0, colon));
             if (!fault) {
@@ -158,18 +133,14 @@ int main(int argc, char** argv) {
         return usageError("--catalog DIR is required");
     }
     std::string error;
-    auto catalog = sim::UpdateCatalog::load(catalogDir, error);
+    auto catalog = sim::UpdateCatalog::load(sys::pathFromUtf8(catalogDir), error);
     if (!catalog) {
         std::cerr << "detector-update-server: " << error << "\n";
         return 1;
     }
 
-    // Signals are taken by sigwait below, so the server threads must not receive them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Ctrl-C is waited for below, so the server threads must not receive it.
+    console::takeInterrupts(false);
 
     sim::UpdateServerSim server(std::move(*catalog));
     for (const auto& [fault, prefix] : faults) {
@@ -183,7 +154,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!server.start(host, port)) {
-        if (addressInUse(host, port)) {
+        if (sim::addressInUse(host, port)) {
             std::cerr << "detector-update-server: " << host << ":" << port
                       << " is in use (another detector-update-server?); stop that one or choose "
                          "another port with --port\n";
@@ -194,8 +165,7 @@ int main(int argc, char** argv) {
     }
     std::cout << "detector-update-server: serving " << catalogDir << " at " << server.baseAddress()
               << " (Ctrl-C ends)" << std::endl;
-    int received = 0;
-    sigwait(&signals, &received);
+    console::waitForInterrupt();
     server.stop();
     for (const auto& line : server.log()) {
         std::cout << line << "\n";

@@ -107,6 +107,8 @@ struct Answer {
     std::shared_ptr<const std::string> shared;
     // An answer made up while it is sent; replaces body when set.
     std::shared_ptr<const FloodAnswer> flood;
+    // Announced as this many bytes, of which only the body is sent before the connection closes.
+    std::uint64_t announced = 0;
 
     [[nodiscard]] std::size_t size() const {
         return flood ? flood->size() : shared ? shared->size() : body.size();
@@ -383,6 +385,11 @@ struct UpdateServerSim::Impl {
                 std::make_shared<const FloodAnswer>(*fault, flood, catalog.databaseDate, lines);
             return answer;
         }
+        if (fault == ServerFault::CutShort) {
+            Answer answer(200, std::string(4096, 'x'), "application/octet-stream");
+            answer.announced = std::uint64_t{128} << 20U;
+            return answer;
+        }
         if (fault == ServerFault::Stall) {
             std::unique_lock lock(mutex);
             released.wait_for(lock, stall, [this] { return stopping; });
@@ -415,11 +422,14 @@ struct UpdateServerSim::Impl {
 UpdateServerSim::UpdateServerSim(UpdateCatalog catalog)
     : m_impl(std::make_unique<Impl>(std::move(catalog))) {
     // Without httplib's default SO_REUSEPORT: a second server on a port in use fails to bind
-    // instead of silently sharing the requests with the first.
+    // instead of silently sharing the requests with the first. (Where the system has no
+    // SO_REUSEPORT, httplib binds the port for exclusive use already.)
+#ifdef SO_REUSEPORT
     m_impl->server.set_socket_options([](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
+#endif
     m_impl->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         const Answer answer = m_impl->handle(req);
         m_impl->record(req, answer);
@@ -427,7 +437,15 @@ UpdateServerSim::UpdateServerSim(UpdateCatalog catalog)
         if (!answer.location.empty()) {
             res.set_header("Location", answer.location);
         }
-        if (answer.flood) {
+        if (answer.announced > 0) {
+            const auto body = std::make_shared<const std::string>(answer.body);
+            res.set_content_provider(
+                static_cast<std::size_t>(answer.announced), answer.contentType.c_str(),
+                [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    // false once the body is out: httplib closes the connection.
+                    return offset == 0 && sink.write(body->data(), body->size());
+                });
+        } else if (answer.flood) {
             const auto flood = answer.flood;
             res.set_content_provider(
                 flood->size(), answer.contentType.c_str(),

@@ -23,6 +23,7 @@ enum class ServerFault {
     FloodLines,   // line feeds only
     FloodRecords, // the catalog's record lines over and over, then the two closing lines
     LongLine,     // one endless valid record line, then the two closing lines
+    CutShort,     // announces a body of 128 MiB, sends 4 KiB of it and hangs up
 };
 
 class UpdateServerSim {

@@ -1,7 +1,7 @@
 // The child the child-process tests start: `echo ARGS...` prints its arguments as a JSON array
 // on standard output and two lines on standard error, the last without a line end, and exits
 // with 7; `wait-stop` says "waiting" on standard error and exits with 5 once asked to stop.
-#include "cli/Console.hpp"
+#include "install/Console.hpp"
 
 #include <cstdio>
 

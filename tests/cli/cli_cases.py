@@ -3,13 +3,16 @@
 port and virtual detectors, and checks what it printed, its exit status, its JSON result, its
 trace and the detector memory it dumped.
 
-usage: cli_cases.py CASE --cli BIN --server BIN --catalog DIR --profiles DIR
+usage: cli_cases.py CASE --cli BIN --server BIN --catalog DIR --profiles DIR [--emulator RUNNER]
+
+With --emulator (the Windows build: tools/wine-run) both programs run under it.
 """
 
 import argparse
 import json
 import os
 import re
+import shutil
 import signal
 import socket
 import subprocess
@@ -92,9 +95,9 @@ def read(memory, address, length):
 class Server:
     """detector-update-server on a free port of 127.0.0.1."""
 
-    def __init__(self, binary, catalog, faults=()):
+    def __init__(self, binary, catalog, faults=(), emulator=()):
         self.log = tempfile.NamedTemporaryFile(prefix="cli-server-", suffix=".log", delete=False)
-        args = [binary, "--catalog", catalog, "--port", "0", "--log", self.log.name]
+        args = [*emulator, binary, "--catalog", catalog, "--port", "0", "--log", self.log.name]
         for fault in faults:
             args += ["--fault", fault]
         self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
@@ -135,11 +138,15 @@ class Case:
         return made
 
     def start_server(self, faults=(), catalog=None):
-        self.server = Server(self.args.server, catalog or self.args.catalog, faults)
+        self.server = Server(self.args.server, catalog or self.args.catalog, faults,
+                             self.emulator())
         return self.server
 
+    def emulator(self):
+        return [self.args.emulator] if self.args.emulator else []
+
     def run(self, *cli_args, stdin_text=None, server=True, timeout=60):
-        args = [self.args.cli]
+        args = [*self.emulator(), self.args.cli]
         if server:
             if self.server is None:
                 self.start_server()
@@ -185,6 +192,30 @@ class Case:
             self.server.close()
 
 
+def dumped(result):
+    """The dump files a JSON result names, in the host's separators (Windows joins with '\\')."""
+    return sorted(p.replace("\\", "/") for p in result["memoryDump"])
+
+
+def case_unicode_paths(c):
+    # Names beyond ASCII, as the command line takes them: the profile read, the trace and the
+    # dump written.
+    folder = os.path.join(c.work, "Проверка ñ")
+    os.makedirs(folder)
+    profile = os.path.join(folder, "профиль.json")
+    shutil.copyfile(c.profile(), profile)
+    trace = os.path.join(folder, "трасса.txt")
+    dump = os.path.join(folder, "память")
+    done = c.run("--device", "sim:" + profile, "--no-pauses", "--trace", trace,
+                 "--dump-memory", dump, "--json", "check", "--countries", "Latvija")
+    check(done.returncode == 0, "check succeeded")
+    check(dumped(c.json_result(done)) == [os.path.join(dump, "selector0.hex"),
+                                          os.path.join(dump, "selector1.hex")], "dump files")
+    parse_intel_hex(os.path.join(dump, "selector1.hex"))
+    with open(trace, encoding="utf-8") as f:
+        check(" read sel=" in f.read(), "the trace was written")
+
+
 def case_update_writes_images(c):
     dump = os.path.join(c.work, "dump")
     trace = os.path.join(c.work, "trace.txt")
@@ -200,8 +231,8 @@ def case_update_writes_images(c):
     expected, _ = c.camera_count(["Latvija", "Eesti"])
     check(result["selection"]["records"] == expected, "record count %d" % expected)
     check("COMPLETE" in done.stderr, "COMPLETE shown")
-    check(sorted(result["memoryDump"]) == [os.path.join(dump, "selector0.hex"),
-                                           os.path.join(dump, "selector1.hex")], "dump files")
+    check(dumped(result) == [os.path.join(dump, "selector0.hex"),
+                             os.path.join(dump, "selector1.hex")], "dump files")
 
     sel0 = parse_intel_hex(os.path.join(dump, "selector0.hex"))
     sel1 = parse_intel_hex(os.path.join(dump, "selector1.hex"))
@@ -643,6 +674,7 @@ def main():
     parser.add_argument("--server", required=True)
     parser.add_argument("--catalog", required=True)
     parser.add_argument("--profiles", required=True)
+    parser.add_argument("--emulator")
     args = parser.parse_args()
     case = Case(args)
     try:

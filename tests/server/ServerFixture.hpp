@@ -1,7 +1,7 @@
 #pragma once
 // A simulated update server on a free loopback port and the client settings that reach it.
 
-#include "server/CurlHttpClient.hpp"
+#include "server/HttpClient.hpp"
 #include "server/ServerAccess.hpp"
 #include "sim/UpdateServerSim.hpp"
 
@@ -36,7 +36,7 @@ public:
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000))
         : m_sim(std::move(catalog)) {
         EXPECT_TRUE(m_sim.start("127.0.0.1", 0));
-        m_client = std::make_shared<server::CurlHttpClient>();
+        m_client = server::makeSystemHttpClient();
         m_settings.baseAddress = m_sim.baseAddress();
         m_settings.probeUrl = m_sim.baseAddress() + "/probe";
         m_settings.requestTimeout = timeout;
@@ -44,13 +44,13 @@ public:
     }
 
     sim::UpdateServerSim& sim() { return m_sim; }
-    server::CurlHttpClient& client() { return *m_client; }
+    server::HttpClient& client() { return *m_client; }
     server::ServerSettings& settings() { return m_settings; }
     [[nodiscard]] server::ServerAccess access() const { return {m_client, m_settings}; }
 
 private:
     sim::UpdateServerSim m_sim;
-    std::shared_ptr<server::CurlHttpClient> m_client;
+    std::shared_ptr<server::HttpClient> m_client;
     server::ServerSettings m_settings;
 };
 

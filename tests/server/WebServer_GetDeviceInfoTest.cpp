@@ -203,11 +203,16 @@ INSTANTIATE_TEST_SUITE_P(
                             s.settings().requestTimeout = std::chrono::milliseconds(300);
                         },
                         "Error_Code_301/ TimedOut / no data from {at} for 300 ms "},
+        ServerFaultCase{"Stopped", [](SimServer& s) { s.client().stop(); },
+                        "Error_Code_301/ Cancelled / request to {at} stopped "},
         ServerFaultCase{"OverTheCap", [](SimServer& s) { s.settings().maxAnswerBytes = 10; },
                         "Error_Code_301/ TooLarge / answer from {at} over 10 bytes "},
         ServerFaultCase{"Tls",
                         [](SimServer& s) {
                             s.settings().baseAddress = "https" + s.sim().baseAddress().substr(4);
+                            // Some TLS stacks fail only when the plain server gives up on their
+                            // greeting (cpp-httplib: after 5 s), not at its first answer.
+                            s.settings().requestTimeout = std::chrono::seconds(15);
                         },
                         "Error_Code_301/ TlsFailure / TLS with {at} failed: *"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -292,17 +297,6 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 namespace {
-
-TEST(WebServer_GetDeviceInfo, ADefaultClientFindsTheServerNamedByTheEnvironment) {
-    SimServer s(Query::catalog(plainInfo()));
-    ::setenv("DETECTOR_UPDATER_SERVER", s.sim().baseAddress().c_str(), 1);
-    ConnectedTargetInfo record;
-    record.setConnectedDevice_KewordForWebAcess("KW");
-    const bool ok = WebServer_GetDeviceInfo().getDeviceInfo(record);
-    ::unsetenv("DETECTOR_UPDATER_SERVER");
-    EXPECT_TRUE(ok) << record.ErrorMessage();
-    EXPECT_EQ(s.sim().requests().size(), 1U);
-}
 
 TEST(WebServer_GetDeviceInfo, StoppingTheProcessClientEndsAStalledQuery) {
     SimServer s(Query::catalog(plainInfo()));

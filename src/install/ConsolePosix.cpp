@@ -1,4 +1,4 @@
-#include "cli/Console.hpp"
+#include "install/Console.hpp"
 
 #include <csignal>
 
