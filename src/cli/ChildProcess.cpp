@@ -13,7 +13,9 @@ void ChildProcess::takeErrorLines(std::vector<std::string>& lines) {
     std::size_t start = 0;
     for (std::size_t end = m_errors.find('\n'); end != std::string::npos;
          end = m_errors.find('\n', start)) {
-        lines.push_back(m_errors.substr(start, end - start));
+        // A Windows child's text mode ends its lines with CR LF.
+        const std::size_t cr = end > start && m_errors[end - 1] == '\r' ? 1 : 0;
+        lines.push_back(m_errors.substr(start, end - start - cr));
         start = end + 1;
     }
     m_errors.erase(0, start);
