@@ -21,13 +21,9 @@ bool SleepingPacer::pause(double seconds) {
     const std::chrono::duration<double> length(std::min(seconds, kMaxPauseSeconds));
     const auto wanted = std::chrono::ceil<std::chrono::steady_clock::duration>(length);
     // Held for the whole pause, and counted as active only while it is held.
-    const FineTimer fine;
+    FineTimer fine;
     m_active.fetch_add(1);
-    {
-        std::unique_lock lock(m_mutex);
-        // Nothing else notifies m_wake: only the stop request or the time-out end the wait.
-        m_wake.wait_for(lock, m_token, wanted, [] { return false; });
-    }
+    fine.sleepFor(wanted, m_token);
     const bool stopped = m_token.stop_requested();
     if (stopped) {
         m_interrupted.fetch_add(1);

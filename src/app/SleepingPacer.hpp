@@ -4,9 +4,7 @@
 #include "app/Pacer.hpp"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <stop_token>
 
 class SleepingPacer final : public Pacer {
@@ -29,8 +27,6 @@ public:
 
 private:
     std::stop_token m_token;
-    std::mutex m_mutex;
-    std::condition_variable_any m_wake;
     std::atomic<std::uint64_t> m_interrupted{0};
     std::atomic<std::uint32_t> m_active{0};
 };

@@ -161,7 +161,8 @@ class Case:
         return done
 
     def env(self):
-        return dict(os.environ, LANG="C", NO_COLOR="1")
+        # Wine reads the command line in the locale's character set: UTF-8 keeps every name.
+        return dict(os.environ, LANG="C.UTF-8" if self.args.emulator else "C", NO_COLOR="1")
 
     def json_result(self, done):
         try:
@@ -465,8 +466,8 @@ def case_unwritable_dump_folder(c):
 def case_server_port_in_use(c):
     first = c.start_server()
     port = first.url.rsplit(":", 1)[1]
-    done = subprocess.run([c.args.server, "--catalog", c.args.catalog, "--port", port],
-                          capture_output=True, text=True, timeout=30)
+    done = subprocess.run([*c.emulator(), c.args.server, "--catalog", c.args.catalog,
+                           "--port", port], capture_output=True, text=True, timeout=30)
     print("second server: status %d\n%s%s" % (done.returncode, done.stdout, done.stderr))
     check(done.returncode == 2, "status 2")
     check("127.0.0.1:%s is in use" % port in done.stderr, "says the port is in use")
@@ -508,7 +509,7 @@ def case_wait_no_device(c):
 def case_interrupt_while_waiting(c):
     busy = c.profile(faults=[{"kind": "refuse-interface"}])
     c.start_server()
-    args = [c.args.cli, "--server", c.server.url, "--device", "sim:" + busy, "info"]
+    args = [*c.emulator(), c.args.cli, "--server", c.server.url, "--device", "sim:" + busy, "info"]
     process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     line = process.stdout.readline()
     while line and "Searching" not in line:
@@ -529,8 +530,9 @@ def case_interrupt_while_waiting(c):
 
 def case_interrupt_while_writing(c):
     c.start_server()
-    args = [c.args.cli, "--server", c.server.url, "--probe-url", c.server.url + "/", "--device",
-            "sim:" + c.profile(), "update", "--countries", "Eesti", "--yes"]
+    args = [*c.emulator(), c.args.cli, "--server", c.server.url, "--probe-url",
+            c.server.url + "/", "--device", "sim:" + c.profile(), "update", "--countries",
+            "Eesti", "--yes"]
     process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                env=c.env())
     seen = ""
