@@ -76,6 +76,10 @@ TEST_F(StationTest, FirstCtrlCLetsTheRunningFinishAndTakesNoMoreTheSecondStopsTh
         << output();
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(logged(), 0U) << "the running update goes on after the first Ctrl-C";
+    // Stopped while it updates, not while it is still starting (slow under Wine).
+    ASSERT_TRUE(waitFor(
+        [&] { return std::regex_search(output(), std::regex("1-1: (?!update started)")); }, 30s))
+        << output();
     const auto second = std::chrono::steady_clock::now();
     m_station->interrupt();
     EXPECT_EQ(finish(), 1) << output();
