@@ -17,7 +17,6 @@
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -30,16 +29,15 @@ constexpr double kIdleSeconds = 1.0;
 
 // Runs the program to its end; its standard error passes through.
 bool runToEnd(const std::vector<std::string>& argv, std::string& error) {
-    auto child = ChildProcess::start(argv, error);
+    ChildProcess::Events events;
+    auto child = ChildProcess::start(argv, events, error);
     if (!child) {
         return false;
     }
     std::vector<std::string> lines;
     for (;;) {
-        pollfd fds[2] = {{child->outFd(), POLLIN, 0}, {child->errFd(), POLLIN, 0}};
-        ::poll(fds, 2, 200);
-        child->readOut();
-        child->readErr();
+        events.wait({child.get()}, std::chrono::milliseconds(200));
+        child->collect();
         child->takeErrorLines(lines);
         for (const auto& line : lines) {
             std::fprintf(stderr, "%s\n", line.c_str());

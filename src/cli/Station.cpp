@@ -5,19 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <regex>
 #include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -29,16 +22,16 @@ constexpr std::uint16_t kReleaseUpdated = 0x0200;
 constexpr const char* kChildWaitSeconds = "15";
 
 std::string isoTime(WallClock::time_point when) {
-    const std::time_t seconds = WallClock::to_time_t(when);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() %
-        1000;
+    using namespace std::chrono;
+    const auto day = floor<days>(when);
+    const year_month_day date{day};
+    const hh_mm_ss time{floor<milliseconds>(when - day)};
     char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                  static_cast<int>(millis));
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
     return text;
 }
 
@@ -80,8 +73,8 @@ struct Station::Impl {
 
     std::atomic<int> interrupts{0};
     std::atomic<bool> done{false};
-    int wakeRead = -1;
-    int wakeWrite = -1;
+    // Before the jobs: their children are started with it and must end first.
+    ChildProcess::Events events;
 
     std::mutex mutex; // guards arrivals
     std::deque<std::string> arrivals;
@@ -96,10 +89,7 @@ struct Station::Impl {
     bool stopsSent = false;
     bool acceptanceEnded = false;
 
-    void wake() const {
-        const char byte = 1;
-        [[maybe_unused]] const auto ignored = ::write(wakeWrite, &byte, 1);
-    }
+    void wake() { events.wake(); }
 
     void survey() {
         for (auto& device : bus->takeMatched()) {
@@ -183,7 +173,7 @@ struct Station::Impl {
         job->start = WallClock::now();
         job->started = SteadyClock::now();
         std::string error;
-        job->child = ChildProcess::start(options.command(port), error);
+        job->child = ChildProcess::start(options.command(port), events, error);
         if (!job->child) {
             job->ended = true;
             job->outcome.result = "failed";
@@ -270,31 +260,20 @@ struct Station::Impl {
         if (count >= 2 && !stopsSent) {
             stopsSent = true;
             for (const auto& job : running) {
-                job->child->signal(SIGINT);
+                job->child->stop();
             }
         }
     }
 
     void pollChildren(std::chrono::milliseconds timeout) {
-        std::vector<pollfd> fds;
-        fds.push_back({wakeRead, POLLIN, 0});
+        std::vector<ChildProcess*> children;
         for (const auto& job : running) {
-            for (const int fd : {job->child->outFd(), job->child->errFd()}) {
-                if (fd >= 0) {
-                    fds.push_back({fd, POLLIN, 0});
-                }
-            }
+            children.push_back(job->child.get());
         }
-        const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
-        if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
-            char drain[64];
-            while (::read(wakeRead, drain, sizeof drain) > 0) {
-            }
-        }
+        events.wait(children, timeout);
         for (auto it = running.begin(); it != running.end();) {
             Job& job = **it;
-            job.child->readOut();
-            job.child->readErr();
+            job.child->collect();
             std::vector<std::string> lines;
             job.child->takeErrorLines(lines);
             for (auto& line : lines) {
@@ -303,9 +282,9 @@ struct Station::Impl {
                 }
                 dirty = true;
             }
-            if (const auto status = job.child->finished()) {
+            if (const auto exit = job.child->finished()) {
                 job.ended = true;
-                job.outcome = outcomeOf(job.child->output(), *status);
+                job.outcome = outcomeOf(job.child->output(), *exit);
                 if (job.outcome.model.empty()) {
                     job.outcome.model = job.progress.model;
                 }
@@ -360,11 +339,6 @@ Station::Station(std::shared_ptr<usb::UsbBus> bus, Options options, std::FILE* o
     m_impl->options = std::move(options);
     m_impl->options.jobs = std::max(1U, m_impl->options.jobs);
     m_impl->out = out;
-    int fds[2] = {-1, -1};
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        m_impl->wakeRead = fds[0];
-        m_impl->wakeWrite = fds[1];
-    }
 }
 
 Station::~Station() {
@@ -375,11 +349,6 @@ Station::~Station() {
     }
     if (m_impl->log != nullptr) {
         std::fclose(m_impl->log);
-    }
-    for (const int fd : {m_impl->wakeRead, m_impl->wakeWrite}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
     }
 }
 
@@ -396,19 +365,14 @@ void Station::hangUp() {
 
 int Station::run() {
     Impl& s = *m_impl;
-    if (s.wakeRead < 0) {
-        std::fprintf(s.out, "the station cannot start: %s\n", std::strerror(errno));
+    if (!s.events.error().empty()) {
+        std::fprintf(s.out, "the station cannot start: %s\n", s.events.error().c_str());
         return 1;
     }
     if (!s.options.logFile.empty()) {
-        // Close-on-exec: the children must not hold the log open after the station.
-        const int fd =
-            ::open(s.options.logFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        s.log = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+        // The children must not hold the log open after the station.
+        s.log = ChildProcess::openAppendingUninherited(s.options.logFile);
         if (s.log == nullptr) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
             std::fprintf(s.out, "cannot write the log file %s: %s\n", s.options.logFile.c_str(),
                          std::strerror(errno));
             return 2;
@@ -501,7 +465,7 @@ bool Station::absorb(Progress& progress, const std::string& line) {
     return changed;
 }
 
-Station::Outcome Station::outcomeOf(const std::string& output, int waitStatus) {
+Station::Outcome Station::outcomeOf(const std::string& output, const ChildExit& exit) {
     Outcome outcome;
     const auto result = nlohmann::json::parse(output, nullptr, false);
     if (result.is_object()) {
@@ -523,19 +487,10 @@ Station::Outcome Station::outcomeOf(const std::string& output, int waitStatus) {
             outcome.pagesWritten = pages->get<std::uint32_t>();
         }
     }
-    const bool exitedCleanly = WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0;
-    if (outcome.result.empty() || (outcome.result == "complete" && !exitedCleanly)) {
+    if (outcome.result.empty() || (outcome.result == "complete" && !exit.clean())) {
         // No result, or a result the exit status contradicts: the status decides.
         outcome.result = "failed";
-        char text[64];
-        if (WIFSIGNALED(waitStatus)) {
-            std::snprintf(text, sizeof text, "the updater was ended by signal %d",
-                          WTERMSIG(waitStatus));
-        } else {
-            std::snprintf(text, sizeof text, "the updater ended with status %d",
-                          WEXITSTATUS(waitStatus));
-        }
-        outcome.error = text;
+        outcome.error = exit.describe();
     }
     if (outcome.result != "complete" && outcome.error.empty()) {
         outcome.error = outcome.result;

@@ -1,6 +1,7 @@
 #pragma once
 // Workshop mode: waits for detectors and updates each one in a child process of its own.
 
+#include "cli/ChildProcess.hpp"
 #include "cli/CliOptions.hpp"
 #include "usb/UsbBus.hpp"
 
@@ -65,8 +66,8 @@ public:
     // with the station's choice, its result as JSON on standard output.
     static std::vector<std::string>
     childCommand(const CliOptions& options, const std::string& program, const std::string& port);
-    // Reads a child's JSON result (its standard output) and exit status into an outcome.
-    static Outcome outcomeOf(const std::string& output, int waitStatus);
+    // Reads a child's JSON result (its standard output) and how it ended into an outcome.
+    static Outcome outcomeOf(const std::string& output, const ChildExit& exit);
 
     // What a child's texts (its standard error) have told about its device so far.
     struct Progress {

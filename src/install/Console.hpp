@@ -29,6 +29,10 @@ std::FILE* takeStandardOutput();
 // always comes out as HangUp: the system then ends the process a few seconds later, or as soon
 // as `ending` is called.
 void takeInterrupts(bool hangUps);
+// On Windows a child has a console of its own, which its parent's Ctrl-C does not reach; the
+// parent asks it to stop by setting the named event this environment variable names, and
+// takeInterrupts turns that into a Stop.
+inline constexpr const wchar_t* kStopEventVariable = L"DETECTOR_STOP_EVENT";
 
 // Blocks until the next interrupt; nothing when none can come any more.
 std::optional<Interrupt> waitForInterrupt();

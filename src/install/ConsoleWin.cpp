@@ -1,8 +1,10 @@
 #include "install/Console.hpp"
 
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 #include <fcntl.h>
 #include <io.h>
@@ -33,6 +35,35 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         gEnded.wait_for(lock, kCloseHold, [] { return gEnding; });
     }
     return TRUE;
+}
+
+void push(Interrupt interrupt) {
+    const std::lock_guard lock(gMutex);
+    gPending.push_back(interrupt);
+    gArrived.notify_all();
+}
+
+// A parent that started us with a stop event sets it instead of pressing Ctrl-C. If the parent
+// dies first the event is never set, and we finish what we are doing.
+void watchStopEvent() {
+    std::array<wchar_t, 256> name{};
+    const DWORD length =
+        GetEnvironmentVariableW(kStopEventVariable, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0 || length >= name.size()) {
+        return;
+    }
+    // Not handed on to programs we start.
+    SetEnvironmentVariableW(kStopEventVariable, nullptr);
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name.data());
+    if (event == nullptr) {
+        return;
+    }
+    std::thread([event] {
+        if (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) {
+            push(Interrupt::Stop);
+        }
+        CloseHandle(event);
+    }).detach();
 }
 
 std::string utf8(const wchar_t* text) {
@@ -75,7 +106,10 @@ std::FILE* takeStandardOutput() {
     return real;
 }
 
-void takeInterrupts(bool /*hangUps*/) { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+void takeInterrupts(bool /*hangUps*/) {
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    watchStopEvent();
+}
 
 std::optional<Interrupt> waitForInterrupt() {
     std::unique_lock lock(gMutex);

@@ -113,7 +113,7 @@ TEST(StationOutcomeTest, ResultsFromTheChildsJsonAndExitStatus) {
     const std::string complete =
         R"({"status":"complete","message":"","pagesWritten":7,"device":{"name":"5810",)"
         R"("keyword":"sig","gpsVersion":"1","rdVersion":"2"},"newVersions":{"gps":"3","rd":"4"}})";
-    auto outcome = Station::outcomeOf(complete, 0);
+    auto outcome = Station::outcomeOf(complete, ChildExit{});
     EXPECT_EQ(outcome.result, "complete");
     EXPECT_EQ(outcome.model, "5810");
     EXPECT_EQ(outcome.keyword, "sig");
@@ -122,13 +122,13 @@ TEST(StationOutcomeTest, ResultsFromTheChildsJsonAndExitStatus) {
     EXPECT_EQ(outcome.pagesWritten, 7U);
     EXPECT_TRUE(outcome.error.empty());
     // A "complete" the exit status contradicts is not believed.
-    outcome = Station::outcomeOf(complete, 1 << 8);
+    outcome = Station::outcomeOf(complete, ChildExit{false, 1});
     EXPECT_EQ(outcome.result, "failed");
     EXPECT_EQ(outcome.error, "the updater ended with status 1");
-    outcome = Station::outcomeOf("{\"sta", 9); // killed by SIGKILL mid-output
+    outcome = Station::outcomeOf("{\"sta", ChildExit{true, 9}); // killed by SIGKILL mid-output
     EXPECT_EQ(outcome.result, "failed");
     EXPECT_EQ(outcome.error, "the updater was ended by signal 9");
-    outcome = Station::outcomeOf(R"({"status":"no-device","message":""})", 3 << 8);
+    outcome = Station::outcomeOf(R"({"status":"no-device","message":""})", ChildExit{false, 3});
     EXPECT_EQ(outcome.result, "no-device");
     EXPECT_EQ(outcome.error, "no-device");
 }

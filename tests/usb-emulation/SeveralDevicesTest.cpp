@@ -19,7 +19,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
@@ -50,7 +49,7 @@ public:
         args.insert(args.begin(), DETECTOR_CLI);
         args.insert(args.begin(), launcher.begin(), launcher.end());
         std::string error;
-        m_child = ChildProcess::start(args, error);
+        m_child = ChildProcess::start(args, m_events, error);
         if (!m_child) {
             ADD_FAILURE() << error;
         }
@@ -59,22 +58,20 @@ public:
     bool waitForOutput(const std::string& text, std::chrono::seconds limit) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (m_child && std::chrono::steady_clock::now() < deadline) {
-            pollfd fds[2] = {{m_child->outFd(), POLLIN, 0}, {m_child->errFd(), POLLIN, 0}};
-            ::poll(fds, 2, 100);
-            m_child->readOut();
-            m_child->readErr();
+            m_events.wait({m_child.get()}, 100ms);
+            m_child->collect();
             if (m_child->output().find(text) != std::string::npos) {
                 return true;
             }
-            if (m_child->outFd() < 0) {
+            if (m_child->finished()) {
                 return false;
             }
         }
         return false;
     }
     const std::string& output() const { return m_child->output(); }
-    pid_t pid() const { return m_child->pid(); }
-    void signal(int number) const { m_child->signal(number); }
+    pid_t pid() const { return static_cast<pid_t>(m_child->processId()); }
+    void signal(int number) const { ::kill(pid(), number); }
     Finished wait(std::chrono::seconds limit) {
         Finished result;
         if (!m_child) {
@@ -83,13 +80,11 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + limit;
         std::vector<std::string> lines;
         while (std::chrono::steady_clock::now() < deadline) {
-            pollfd fds[2] = {{m_child->outFd(), POLLIN, 0}, {m_child->errFd(), POLLIN, 0}};
-            ::poll(fds, 2, 100);
-            m_child->readOut();
-            m_child->readErr();
+            m_events.wait({m_child.get()}, 100ms);
+            m_child->collect();
             m_child->takeErrorLines(lines);
-            if (const auto status = m_child->finished()) {
-                result.status = WIFEXITED(*status) ? WEXITSTATUS(*status) : 128;
+            if (const auto exit = m_child->finished()) {
+                result.status = exit->signalled ? 128 : exit->code;
                 break;
             }
         }
@@ -102,6 +97,7 @@ public:
     }
 
 private:
+    ChildProcess::Events m_events;
     std::unique_ptr<ChildProcess> m_child;
 };
 
