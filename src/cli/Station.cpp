@@ -1,6 +1,7 @@
 #include "cli/Station.hpp"
 
 #include "cli/ChildProcess.hpp"
+#include "cli/CliApplication.hpp"
 #include "cli/JsonText.hpp"
 
 #include <algorithm>
@@ -488,8 +489,10 @@ Station::Outcome Station::outcomeOf(const std::string& output, const ChildExit& 
         }
     }
     if (outcome.result.empty() || (outcome.result == "complete" && !exit.clean())) {
-        // No result, or a result the exit status contradicts: the status decides.
-        outcome.result = "failed";
+        // No result, or a result the exit status contradicts: the status decides. An updater
+        // that ran out of time to report a stop still ends with the interrupted status.
+        const bool interrupted = !exit.signalled && exit.code == CliApplication::kInterrupted;
+        outcome.result = interrupted ? "interrupted" : "failed";
         outcome.error = exit.describe();
     }
     if (outcome.result != "complete" && outcome.error.empty()) {

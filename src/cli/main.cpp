@@ -36,6 +36,8 @@ std::atomic<bool> gFinished{false};
 
 int main(int argc, char** argv) {
     std::FILE* realOut = console::takeStandardOutput();
+    // At once: a station may stop this process as soon as it has started it.
+    console::takeInterrupts(false);
     const std::vector<std::string> args = console::arguments(argc, argv);
     auto parsed = CliArguments::parse(args);
     if (auto* error = std::get_if<CliUsageError>(&parsed)) {
@@ -55,8 +57,10 @@ int main(int argc, char** argv) {
                      BuildVersion::notice());
         return 0;
     }
-    // No thread has started yet: from here on Ctrl-C reaches only the watchers below.
-    console::takeInterrupts(options.command == CliCommand::Station);
+    // A station takes hang-ups too; no thread has started yet.
+    if (options.command == CliCommand::Station) {
+        console::takeInterrupts(true);
+    }
     if (options.command == CliCommand::List) {
         std::thread([] {
             if (console::waitForInterrupt()) {

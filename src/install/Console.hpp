@@ -25,7 +25,8 @@ std::FILE* takeStandardOutput();
 
 // From here on no thread is ended or interrupted by Ctrl-C or a termination request: each one
 // comes out of waitForInterrupt instead. With `hangUps` a closed terminal does too (otherwise it
-// ends the process as usual). Call before any thread starts. A closed console window on Windows
+// ends the process as usual). Call before any thread starts; a second call may add `hangUps`.
+// A closed console window on Windows
 // always comes out as HangUp: the system then ends the process a few seconds later, or as soon
 // as `ending` is called.
 void takeInterrupts(bool hangUps);

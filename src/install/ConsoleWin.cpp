@@ -107,8 +107,12 @@ std::FILE* takeStandardOutput() {
 }
 
 void takeInterrupts(bool /*hangUps*/) {
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-    watchStopEvent();
+    // A second call (to add hang-ups, which Windows always delivers) changes nothing.
+    static std::once_flag taken;
+    std::call_once(taken, [] {
+        SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+        watchStopEvent();
+    });
 }
 
 std::optional<Interrupt> waitForInterrupt() {

@@ -128,6 +128,10 @@ TEST(StationOutcomeTest, ResultsFromTheChildsJsonAndExitStatus) {
     outcome = Station::outcomeOf("{\"sta", ChildExit{true, 9}); // killed by SIGKILL mid-output
     EXPECT_EQ(outcome.result, "failed");
     EXPECT_EQ(outcome.error, "the updater was ended by signal 9");
+    // Stopped, and out of time before it could say so: its status still says interrupted.
+    outcome = Station::outcomeOf("", ChildExit{false, 130});
+    EXPECT_EQ(outcome.result, "interrupted");
+    EXPECT_EQ(outcome.error, "the updater ended with status 130");
     outcome = Station::outcomeOf(R"({"status":"no-device","message":""})", ChildExit{false, 3});
     EXPECT_EQ(outcome.result, "no-device");
     EXPECT_EQ(outcome.error, "no-device");
