@@ -1,6 +1,7 @@
 #include "cli/ChildProcess.hpp"
 #include "install/Console.hpp"
 #include "install/SystemPaths.hpp"
+#include "install/WideText.hpp"
 
 #include <array>
 #include <atomic>
@@ -30,17 +31,6 @@ struct Stream {
     bool ended = false;
 };
 
-std::wstring utf16(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), length);
-    return out;
-}
-
 std::string systemMessage(DWORD code) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
@@ -48,7 +38,7 @@ std::string systemMessage(DWORD code) {
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string out;
     if (length > 0 && text != nullptr) {
-        out = sys::utf8FromPath(std::filesystem::path(std::wstring(text, length)));
+        out = sys::utf8FromWide(std::wstring_view(text, length));
         while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) {
             out.pop_back();
         }
@@ -210,7 +200,7 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     startup.StartupInfo.hStdError = errWrite;
     startup.lpAttributeList = listed ? list : nullptr;
 
-    std::wstring line = utf16(commandLine(argv));
+    std::wstring line = sys::wideFromUtf8(commandLine(argv));
     std::vector<wchar_t> mutableLine(line.begin(), line.end());
     mutableLine.push_back(L'\0');
     auto environment = environmentWith(console::kStopEventVariable, eventName);

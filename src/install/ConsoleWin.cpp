@@ -1,4 +1,5 @@
 #include "install/Console.hpp"
+#include "install/WideText.hpp"
 
 #include <array>
 #include <condition_variable>
@@ -66,17 +67,6 @@ void watchStopEvent() {
     }).detach();
 }
 
-std::string utf8(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(length - 1));
-    return out;
-}
-
 } // namespace
 
 std::vector<std::string> arguments(int /*argc*/, char** /*argv*/) {
@@ -88,7 +78,7 @@ std::vector<std::string> arguments(int /*argc*/, char** /*argv*/) {
         return out;
     }
     for (int i = 1; i < count; ++i) {
-        out.push_back(utf8(wide[i]));
+        out.push_back(sys::utf8FromWide(wide[i]));
     }
     LocalFree(wide);
     return out;

@@ -1,5 +1,6 @@
 #include "server/WinHttpClient.hpp"
 
+#include "install/WideText.hpp"
 #include "server/RateWindow.hpp"
 
 #include <algorithm>
@@ -62,36 +63,6 @@ constexpr std::array kFailures = {
     FailureRow{ERROR_WINHTTP_HEADER_SIZE_OVERFLOW, HttpError::Io, "the headers are too long"},
     FailureRow{ERROR_NOT_ENOUGH_MEMORY, HttpError::Io, "WinHTTP ran out of memory"},
 };
-
-std::wstring widen(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                      static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        out.data(), n);
-    return out;
-}
-
-std::string narrow(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    if (n <= 0) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
 
 // An address taken apart the way libcurl's parser takes it: a scheme, "://", an authority,
 // and no blank or control character anywhere.
@@ -304,7 +275,7 @@ std::string currentUrl(HINTERNET request, const std::string& fallback) {
     while (!url.empty() && url.back() == L'\0') {
         url.pop_back();
     }
-    return url.empty() ? fallback : narrow(url);
+    return url.empty() ? fallback : sys::utf8FromWide(url);
 }
 
 std::optional<std::wstring> header(HINTERNET request, DWORD which) {
@@ -328,7 +299,7 @@ std::optional<std::uint64_t> announcedLength(HINTERNET request) {
     if (!text) {
         return std::nullopt;
     }
-    const std::string digits = narrow(*text);
+    const std::string digits = sys::utf8FromWide(*text);
     std::uint64_t value = 0;
     const auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (ec != std::errc{} || p != digits.data() + digits.size()) {
@@ -415,9 +386,9 @@ HttpResult WinHttpClient::run(const HttpRequest& request, const std::shared_ptr<
         return result;
     }
 
-    const HINTERNET connection =
-        WinHttpConnect(static_cast<HINTERNET>(m_session), widen(url->host).c_str(), url->port, 0);
-    const std::wstring target = widen(url->target);
+    const HINTERNET connection = WinHttpConnect(static_cast<HINTERNET>(m_session),
+                                                sys::wideFromUtf8(url->host).c_str(), url->port, 0);
+    const std::wstring target = sys::wideFromUtf8(url->target);
     HINTERNET handle = nullptr;
     if (connection != nullptr && !target.empty()) {
         handle = WinHttpOpenRequest(connection, L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,

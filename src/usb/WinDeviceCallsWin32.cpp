@@ -1,6 +1,7 @@
 // The storage-driver bus's calls on Windows: SetupAPI and CfgMgr32 find the disks and their USB
 // device nodes, CreateFileW opens a disk, DeviceIoControl carries the pass-through request.
 
+#include "install/WideText.hpp"
 #include "usb/WinDeviceCalls.hpp"
 
 #include <algorithm>
@@ -43,28 +44,6 @@ constexpr std::size_t kBufferAlignment = 4096;
 // Disk, then the USB mass-storage node, perhaps a composite device's interface node above.
 constexpr int kLongestWalkUp = 8;
 
-std::string utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(size - 1));
-    return out;
-}
-
-std::wstring wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (size <= 1) {
-        return {};
-    }
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), size);
-    out.resize(static_cast<std::size_t>(size - 1));
-    return out;
-}
-
 // The first string of a registry property (REG_SZ or REG_MULTI_SZ); empty when it has none.
 std::string registryText(DEVINST node, ULONG property) {
     ULONG size = 0;
@@ -81,7 +60,7 @@ std::string registryText(DEVINST node, ULONG property) {
         CR_SUCCESS) {
         return {};
     }
-    return utf8(text.data());
+    return sys::utf8FromWide(text.data());
 }
 
 // A string property by key (the USB product string the bus reported).
@@ -98,7 +77,7 @@ std::string propertyText(DEVINST node, const DEVPROPKEY& key) {
                                  0) != CR_SUCCESS) {
         return {};
     }
-    return utf8(text.data());
+    return sys::utf8FromWide(text.data());
 }
 
 bool startsWithUsbVendor(const std::string& id) {
@@ -284,7 +263,7 @@ public:
                 continue;
             }
             DiskInterface disk;
-            disk.path = utf8(detail->DevicePath);
+            disk.path = sys::utf8FromWide(detail->DevicePath);
             if (disk.path.empty()) {
                 continue;
             }
@@ -297,7 +276,7 @@ public:
 
     std::variant<std::shared_ptr<PassThroughCalls>, std::uint32_t>
     openDisk(const std::string& path) override {
-        const std::wstring name = wide(path);
+        const std::wstring name = sys::wideFromUtf8(path);
         if (name.empty()) {
             return static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND);
         }
