@@ -7,9 +7,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
-
-#include <unistd.h>
 
 std::atomic<std::uint8_t> gUsbConnectStatus{0};
 std::shared_ptr<usb::UsbTransport> intf;
@@ -455,5 +454,5 @@ int FindInterfaces(usb::UsbDevice& device) {
 void SignalHandler(int /*signal*/) {
     // Only async-signal-safe calls here: the kernel releases the device and the hotplug
     // registration when the process ends.
-    _exit(0);
+    std::_Exit(0);
 }
