@@ -32,11 +32,9 @@
 #include "usb/PortFilterBus.hpp"
 #include "usb/SystemBus.hpp"
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>

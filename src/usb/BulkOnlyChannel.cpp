@@ -99,4 +99,19 @@ CommandResult BulkOnlyChannel::transact(const CommandTransaction& transaction) {
     return result;
 }
 
+std::optional<CommandResult> carry(CommandChannel* driver, UsbTransport* pipes,
+                                   const CommandTransaction& transaction,
+                                   std::chrono::milliseconds commandTimeout,
+                                   std::span<std::uint8_t> statusBuffer, bool recover,
+                                   std::function<bool()> stopped) {
+    if (driver != nullptr) {
+        return driver->transact(transaction);
+    }
+    if (pipes == nullptr) {
+        return std::nullopt;
+    }
+    BulkOnlyChannel channel(*pipes, commandTimeout, statusBuffer, recover, std::move(stopped));
+    return channel.transact(transaction);
+}
+
 } // namespace usb

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <span>
 
 namespace usb {
@@ -36,5 +37,14 @@ private:
     bool m_recover;
     std::function<bool()> m_stopped;
 };
+
+// A transaction on an open device: on the storage driver's channel where the device came with
+// one, else as bulk-only wrappers on `pipes` (with recovery as asked). Nothing when it has
+// neither.
+std::optional<CommandResult> carry(CommandChannel* driver, UsbTransport* pipes,
+                                   const CommandTransaction& transaction,
+                                   std::chrono::milliseconds commandTimeout,
+                                   std::span<std::uint8_t> statusBuffer, bool recover,
+                                   std::function<bool()> stopped = {});
 
 } // namespace usb

@@ -33,13 +33,13 @@ void inquire(OpenedInterface& opened, SurveyedDetector& entry, std::chrono::mill
     inquiry.in = answer;
     inquiry.announcedLength = announcedLength(kInquiryTemplate);
     inquiry.timeout = timeout;
-    CommandResult result;
-    if (opened.channel) {
-        result = opened.channel->transact(inquiry);
-    } else {
-        BulkOnlyChannel channel(*opened.transport, timeout, status, false);
-        result = channel.transact(inquiry);
+    const auto carried =
+        carry(opened.channel.get(), opened.transport.get(), inquiry, timeout, status, false);
+    if (!carried) {
+        entry.reason = "INQUIRY: the interface has no way to carry it";
+        return;
     }
+    const CommandResult& result = *carried;
     if (!result.ok()) {
         // The status phase keeps the device in step for the next program that opens it.
         const bool status = result.failedPhase == TransactionPhase::Status;

@@ -297,16 +297,9 @@ std::optional<usb::CommandResult>
 MassStorageController::transactOn(usb::UsbTransport* pipes, usb::CommandChannel* driver,
                                   const usb::CommandTransaction& transaction,
                                   std::span<std::uint8_t> statusBuffer) {
-    if (driver != nullptr) {
-        return driver->transact(transaction);
-    }
-    if (pipes == nullptr) {
-        return std::nullopt;
-    }
     // A failed transaction still fails; recovery only readies the link for the next one.
-    usb::BulkOnlyChannel channel(*pipes, m_timeouts.command, statusBuffer, true,
-                                 [this] { return stopRequested(); });
-    return channel.transact(transaction);
+    return usb::carry(driver, pipes, transaction, m_timeouts.command, statusBuffer, true,
+                      [this] { return stopRequested(); });
 }
 
 bool MassStorageController::ReadFromDevice(std::uint8_t selector, std::uint32_t address,
