@@ -1,13 +1,10 @@
 #include "gui/DemoEnvironment.hpp"
 
 #include "install/DataLocation.hpp"
-#include "server/ServerSettings.hpp"
-#include "sim/DeviceProfile.hpp"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <exception>
 #include <string>
 
 #ifndef DETECTOR_BUILD_CATALOG_DIR
@@ -16,12 +13,6 @@
 #ifndef DETECTOR_SOURCE_PROFILES_DIR
 #define DETECTOR_SOURCE_PROFILES_DIR ""
 #endif
-
-DemoEnvironment::~DemoEnvironment() {
-    if (m_server) {
-        m_server->stop();
-    }
-}
 
 namespace {
 
@@ -67,89 +58,47 @@ QString DemoEnvironment::profilePath(const QString& profile) {
     return {};
 }
 
-std::shared_ptr<sim::VirtualDetector> DemoEnvironment::load(const QString& profile,
-                                                            QString& error) {
+QString DemoEnvironment::found(const QString& profile, QString& error) {
     const QString path =
         profilePath(profile.isEmpty() ? QString::fromLatin1(kDemoProfile) : profile);
     if (path.isEmpty()) {
         error = QStringLiteral("device profile '%1' not found").arg(profile);
-        return nullptr;
     }
-    try {
-        return std::make_shared<sim::VirtualDetector>(
-            sim::DeviceProfile::load(QFile::encodeName(path).toStdString()));
-    } catch (const std::exception& e) {
-        error = QStringLiteral("device profile %1: %2").arg(path, QString::fromUtf8(e.what()));
-        return nullptr;
-    }
+    return path;
 }
 
 bool DemoEnvironment::start(const QString& profile, bool startServer, QString& error) {
-    m_detector = load(profile, error);
-    if (!m_detector) {
+    const QString path = found(profile, error);
+    if (path.isEmpty()) {
         return false;
     }
-    if (!startServer) {
-        return true;
-    }
-    const QString folder = catalogFolder();
-    if (folder.isEmpty()) {
-        error = QStringLiteral("the demo catalog is missing (build the project, or set "
-                               "DETECTOR_DEMO_CATALOG to a catalog folder)");
-        return false;
+    QString folder;
+    if (startServer) {
+        folder = catalogFolder();
+        if (folder.isEmpty()) {
+            error = QStringLiteral("the demo catalog is missing (build the project, or set "
+                                   "DETECTOR_DEMO_CATALOG to a catalog folder)");
+            return false;
+        }
     }
     std::string why;
-    auto catalog = sim::UpdateCatalog::load(QFile::encodeName(folder).toStdString(), why);
-    if (!catalog) {
-        error = QStringLiteral("demo catalog %1: %2").arg(folder, QString::fromStdString(why));
+    if (!m_world.start(QFile::encodeName(path).toStdString(),
+                       QFile::encodeName(folder).toStdString(), why)) {
+        error = QString::fromStdString(why);
         return false;
     }
-    m_server = std::make_unique<sim::UpdateServerSim>(std::move(*catalog));
-    if (!m_server->start()) {
-        error = QStringLiteral("the simulated update server did not start");
-        return false;
-    }
-    // Any answer proves the network, so the simulated server doubles as the probe.
-    server::ServerSettings::overrideBaseAddress(m_server->baseAddress());
-    server::ServerSettings::overrideProbeUrl(m_server->baseAddress() + "/generate_204");
     return true;
 }
 
-std::shared_ptr<usb::UsbBus> DemoEnvironment::makeBus() {
-    const std::lock_guard lock(m_mutex);
-    m_bus = std::make_shared<sim::VirtualUsbBus>();
-    if (m_plugged) {
-        m_bus->plug(m_detector);
-    }
-    return m_bus;
-}
-
-void DemoEnvironment::plugIn() {
-    const std::lock_guard lock(m_mutex);
-    if (m_plugged || !m_detector) {
-        return;
-    }
-    m_plugged = true;
-    m_bus->plug(m_detector);
-}
-
-void DemoEnvironment::unplug() {
-    const std::lock_guard lock(m_mutex);
-    m_plugged = false;
-}
-
-bool DemoEnvironment::pluggedIn() const {
-    const std::lock_guard lock(m_mutex);
-    return m_plugged;
-}
-
 bool DemoEnvironment::replaceDetector(const QString& profile, QString& error) {
-    auto replacement = load(profile, error);
-    if (!replacement) {
+    const QString path = found(profile, error);
+    if (path.isEmpty()) {
         return false;
     }
-    const std::lock_guard lock(m_mutex);
-    m_plugged = false;
-    m_detector = std::move(replacement);
+    std::string why;
+    if (!m_world.replaceDetector(QFile::encodeName(path).toStdString(), why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
     return true;
 }

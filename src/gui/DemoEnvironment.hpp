@@ -2,21 +2,16 @@
 // The demo's world: the simulated update server on loopback and a virtual detector on a
 // virtual USB bus, plugged in when the demo says so.
 
-#include "sim/UpdateServerSim.hpp"
-#include "sim/VirtualDetector.hpp"
-#include "sim/VirtualUsbBus.hpp"
-#include "usb/MassStorageController.hpp"
+#include "sim/DemoWorld.hpp"
 
 #include <QString>
 #include <memory>
-#include <mutex>
 
 class DemoEnvironment {
 public:
     DemoEnvironment() = default;
     DemoEnvironment(const DemoEnvironment&) = delete;
     DemoEnvironment& operator=(const DemoEnvironment&) = delete;
-    ~DemoEnvironment();
 
     // Loads the profile (a path, or a file name looked up among the shipped profiles) and,
     // with startServer, the demo catalog, starts the simulated server on a free port and
@@ -25,33 +20,29 @@ public:
 
     // A virtual bus of its own for each link, as a real one re-enumerates: a detector still
     // plugged in is offered on it at once, otherwise it arrives with plugIn(). Any thread.
-    [[nodiscard]] std::shared_ptr<usb::UsbBus> makeBus();
+    [[nodiscard]] std::shared_ptr<usb::UsbBus> makeBus() { return m_world.makeBus(); }
     // Plugs the detector in; later calls do nothing until unplug().
-    void plugIn();
-    void unplug();
-    [[nodiscard]] bool pluggedIn() const;
+    void plugIn() { m_world.plugIn(); }
+    void unplug() { m_world.unplug(); }
+    [[nodiscard]] bool pluggedIn() const { return m_world.pluggedIn(); }
     // Unplugs the detector and loads another profile in its place (a path or a shipped
     // profile's file name); it arrives with plugIn(). False with error set when it cannot.
     bool replaceDetector(const QString& profile, QString& error);
 
     [[nodiscard]] std::shared_ptr<sim::VirtualDetector> detector() const {
-        const std::lock_guard lock(m_mutex);
-        return m_detector;
+        return m_world.detector();
     }
-    [[nodiscard]] sim::UpdateServerSim* server() const { return m_server.get(); }
+    [[nodiscard]] sim::UpdateServerSim* server() const { return m_world.server(); }
 
     // The demo profile and where the demo catalog and profiles are found: next to the binary
     // (the build writes them there), then DETECTOR_DEMO_CATALOG / the source tree.
-    static constexpr const char* kDemoProfile = "signature-5810e.json";
+    static constexpr const char* kDemoProfile = sim::DemoWorld::kDemoProfile;
     static QString catalogFolder();
     static QString profilePath(const QString& profile);
 
 private:
-    static std::shared_ptr<sim::VirtualDetector> load(const QString& profile, QString& error);
+    // The profile's path, or empty with error set.
+    static QString found(const QString& profile, QString& error);
 
-    mutable std::mutex m_mutex; // the link's worker and the UI thread both plug
-    std::shared_ptr<sim::VirtualUsbBus> m_bus = std::make_shared<sim::VirtualUsbBus>();
-    std::shared_ptr<sim::VirtualDetector> m_detector;
-    std::unique_ptr<sim::UpdateServerSim> m_server;
-    bool m_plugged = false;
+    sim::DemoWorld m_world;
 };

@@ -1,31 +1,24 @@
 #pragma once
 // One window of the updater: the window model and its widgets, the Qt dispatcher, localizer and
-// presenter, the demo world when asked for, and one update run after another, each with its
-// own controller, workers, USB link and log.
+// presenter, and the demo world when asked for, around the toolkit-free session that runs one
+// update after another.
 
 #include "app/MainWindowModel.hpp"
-#include "app/Pacer.hpp"
 #include "app/RecordingPacer.hpp"
-#include "app/TraceLog.hpp"
 #include "app/ViewController.hpp"
-#include "gui/CountingPacer.hpp"
+#include "app/WindowSession.hpp"
 #include "gui/DemoEnvironment.hpp"
 #include "gui/MainWindow.hpp"
 #include "gui/QtLocalizer.hpp"
 #include "gui/QtSelectionPresenter.hpp"
 #include "gui/QtUiDispatcher.hpp"
-#include "gui/RunLogFolder.hpp"
+#include "gui/SettingsLastChoiceStore.hpp"
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <stop_token>
-#include <thread>
-#include <vector>
 
 class UpdaterSession {
 public:
@@ -44,7 +37,7 @@ public:
         // --trace FILE: every run's trace goes there (the first run starts the file afresh)
         // instead of into the log folder.
         QString traceFile;
-        // The run logs' folder; empty: RunLogFolder's default.
+        // The run logs' folder; empty: defaultLogFolder().
         QString logFolder;
         // "Show log": opens a folder with the desktop's file manager; tests replace it.
         std::function<void(const QString& folder)> openFolder;
@@ -53,9 +46,11 @@ public:
     explicit UpdaterSession(Settings settings);
     UpdaterSession(const UpdaterSession&) = delete;
     UpdaterSession& operator=(const UpdaterSession&) = delete;
-    // Stops the workers first (see shutdown); after a shutdown that ran out of time it waits for
-    // them, so no worker outlives what it works on.
+    // Stops the workers first (see WindowSession::shutdown).
     ~UpdaterSession();
+
+    // The user's application data folder + "/logs".
+    static QString defaultLogFolder();
 
     // Builds the demo world if asked, the first run's controller, and the start-up state.
     bool start(QString& error);
@@ -64,20 +59,20 @@ public:
     // sequence's "Error"). Joins the finished workers, drops the controller, record and
     // workers, takes the process-wide USB link down, and brings the window back to its
     // start-up state with a new controller. False (nothing changed) while a run is going on.
-    bool startOver();
-    [[nodiscard]] bool runEnded() const;
+    bool startOver() { return m_session->startOver(); }
+    [[nodiscard]] bool runEnded() const { return m_session->runEnded(); }
 
     // Quitting: no more window changes, every wait ended, the workers joined while the UI
     // thread keeps serving them. False when they did not end within the deadline; the caller
     // should then end the process without destroying the session (destroying it waits).
-    bool shutdown(std::chrono::milliseconds deadline);
+    bool shutdown(std::chrono::milliseconds deadline) { return m_session->shutdown(deadline); }
 
     // Told on the UI thread after a sequence ended.
     void setSequenceListener(std::function<void(bool, ViewController::Outcome)> listener);
 
     [[nodiscard]] MainWindow& window() { return *m_window; }
     [[nodiscard]] MainWindowModel& model() { return m_model; }
-    [[nodiscard]] ViewController& controller() { return *m_run->controller; }
+    [[nodiscard]] ViewController& controller() { return m_session->controller(); }
     [[nodiscard]] QtSelectionPresenter& presenter() { return m_presenter; }
     [[nodiscard]] QtUiDispatcher& dispatcher() { return m_dispatcher; }
     [[nodiscard]] DemoEnvironment* demo() { return m_demo.get(); }
@@ -86,28 +81,11 @@ public:
     // the first Connect.
     [[nodiscard]] QString logPath() const;
     // Runs started in this window, the current one included.
-    [[nodiscard]] int runsStarted() const { return m_runsStarted; }
+    [[nodiscard]] int runsStarted() const { return m_session->runsStarted(); }
 
 private:
-    // The objects that live for one update run; the controller goes first.
-    struct Run {
-        std::stop_source stop;
-        std::unique_ptr<Pacer> sleepingPacer;
-        std::unique_ptr<CountingPacer> pacer;
-        std::unique_ptr<ViewController> controller;
-    };
-
-    std::unique_ptr<Run> makeRun();
-    std::unique_ptr<MassStorageController> makeLink();
-    // Asked when the window is closed: while pages are written, only with the user's consent.
-    bool mayClose();
-    void connectPressed();
-    void sequenceEnded(bool downloadSequence, ViewController::Outcome outcome);
-    void showLog();
-    void trace(const char* source, const std::string& text);
-    void watchChange(const ElementChange& change);
-    void showTimeLeft();
-    [[nodiscard]] std::shared_ptr<TraceLog> currentTrace() const;
+    // Asked when the window is closed while pages are written.
+    bool confirmStop();
 
     Settings m_settings;
     QObject m_uiContext;
@@ -116,25 +94,9 @@ private:
     std::unique_ptr<RecordingPacer> m_recordingPacer;
     QtLocalizer m_localizer;
     QtSelectionPresenter m_presenter;
+    SettingsLastChoiceStore m_lastChoice;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<DemoEnvironment> m_demo;
-    RunLogFolder m_logs;
     std::function<void(bool, ViewController::Outcome)> m_sequenceListener;
-    std::unique_ptr<Run> m_run;
-    // Joins the workers during shutdown; never detached, so it cannot outlive m_run.
-    std::thread m_joiner;
-    std::shared_ptr<std::atomic<bool>> m_joined;
-    bool m_shutDown = false;
-    bool m_started = false;
-    int m_runsStarted = 0;
-
-    // The run's trace, read by the workers' USB and HTTP hooks.
-    mutable std::mutex m_traceMutex;
-    std::shared_ptr<TraceLog> m_trace;
-    QString m_logPath;
-
-    // The download's pause schedule and the pacer count when the writing started.
-    std::vector<double> m_schedule;
-    std::size_t m_scheduleBase = 0;
-    bool m_writingShown = false;
+    std::unique_ptr<WindowSession> m_session;
 };

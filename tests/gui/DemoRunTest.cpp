@@ -1,7 +1,6 @@
 // A whole update in the real window: the demo detector, the simulated server, no pauses.
 
 #include "QtPrinters.hpp"
-#include "gui/RunLogFolder.hpp"
 #include "gui/SelectionDialog.hpp"
 #include "gui/Spinner.hpp"
 #include "gui/UpdaterSession.hpp"
@@ -332,7 +331,7 @@ TEST(DemoRun, FailedRunLeavesALogEndingWithTheErrorAndShowLogOpensItsFolder) {
 
     const QString path = session.logPath();
     ASSERT_FALSE(path.isEmpty());
-    EXPECT_TRUE(path.startsWith(RunLogFolder::defaultFolder())) << path.toStdString();
+    EXPECT_TRUE(path.startsWith(UpdaterSession::defaultLogFolder())) << path.toStdString();
     const QStringList tail = lastLines(path, 3);
     ASSERT_FALSE(tail.isEmpty());
     EXPECT_TRUE(tail.join(QLatin1Char('\n')).contains(QStringLiteral("GPS Firmware Error")))
@@ -377,42 +376,6 @@ TEST(DemoRun, ConnectErrorOffersStartingOverAndTheLog) {
     EXPECT_EQ(session.window().label(Element::txt_device_name)->text(), QString());
     EXPECT_EQ(session.runsStarted(), 2);
     ASSERT_TRUE(session.shutdown(std::chrono::seconds(10)));
-}
-
-TEST(RunLogFolder, KeepsTheNewestTwentyInTheOrderTheyRan) {
-    struct Case {
-        const char* pattern; // %1: 0..24, in the order the runs ran
-        QString firstKept;
-        QString newName;
-    };
-    const Case cases[] = {
-        {"run-20200101-0000%1-000.log", "run-20200101-000006-000.log", "run-000001_"},
-        // The clock stepped back since: the earlier runs carry later times.
-        {"run-20991231-2359%1-000.log", "run-20991231-235906-000.log", "run-000001_"},
-        {"run-0000%1_20991231-235900-000.log", "run-000006_20991231-235900-000.log", "run-000025_"},
-    };
-    for (const auto& c : cases) {
-        const QTemporaryDir dir;
-        for (int i = 0; i < 25; ++i) {
-            QFile old(dir.filePath(QString::fromLatin1(c.pattern).arg(i, 2, 10, QLatin1Char('0'))));
-            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        }
-        QFile other(dir.filePath(QStringLiteral("notes.txt")));
-        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-        RunLogFolder folder(dir.path());
-        QString path;
-        const auto log = folder.openRun(path);
-        ASSERT_TRUE(log) << c.pattern;
-        log->line("flow", "hello");
-        const QStringList kept = folder.runs();
-        ASSERT_EQ(kept.size(), 20) << c.pattern;
-        // The six oldest went; the new run is the newest.
-        EXPECT_EQ(kept.first(), c.firstKept) << c.pattern;
-        EXPECT_EQ(dir.filePath(kept.last()), path) << c.pattern;
-        EXPECT_TRUE(kept.last().startsWith(c.newName)) << kept.last().toStdString();
-        EXPECT_TRUE(QFileInfo::exists(path)) << c.pattern;
-        EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("notes.txt"))));
-    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "gui/LastChoiceStore.hpp"
+#include "gui/SettingsLastChoiceStore.hpp"
 
 #include <QSettings>
 #include <QStringList>
@@ -17,7 +17,7 @@ const QString kFake = QStringLiteral("lastChoice/excludeFake");
 
 } // namespace
 
-std::optional<LastChoice> LastChoiceStore::load() {
+std::optional<LastChoice> SettingsLastChoiceStore::load() const {
     const QSettings stored = settings();
     const QStringList names = stored.value(kCountries).toStringList();
     if (names.isEmpty()) {
@@ -32,7 +32,7 @@ std::optional<LastChoice> LastChoiceStore::load() {
                       stored.value(kFake).toBool());
 }
 
-void LastChoiceStore::save(const LastChoice& choice) {
+void SettingsLastChoiceStore::save(const LastChoice& choice) {
     QSettings stored = settings();
     QStringList names;
     for (const std::string& name : choice.countries()) {
