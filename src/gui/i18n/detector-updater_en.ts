@@ -59,6 +59,10 @@
         <source>The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, then plug the detector in again.</source>
         <translation>The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, then plug the detector in again.</translation>
     </message>
+    <message id="str_device_not_permitted_windows">
+        <source>The detector is plugged in, but Windows does not let the updater open it. Close the updater and start it again with &quot;Run as administrator&quot; (right-click its icon), and close other programs that may hold the detector&apos;s drive: Explorer windows, disk tools, antivirus scans.</source>
+        <translation>The detector is plugged in, but Windows does not let the updater open it. Close the updater and start it again with &quot;Run as administrator&quot; (right-click its icon), and close other programs that may hold the detector&apos;s drive: Explorer windows, disk tools, antivirus scans.</translation>
+    </message>
     <message id="str_device_busy">
         <source>The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.</source>
         <translation>The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.</translation>

@@ -59,6 +59,10 @@
         <source>The detector is plugged in, but this user may not open it. Install the udev rule from the source folder: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, then plug the detector in again.</source>
         <translation>Детектор подключён, но у пользователя нет прав на него. Установите правило udev из папки исходников: sudo cp packaging/udev/70-detector-updater.rules /etc/udev/rules.d/ &amp;&amp; sudo udevadm control --reload &amp;&amp; sudo udevadm trigger, затем переподключите детектор.</translation>
     </message>
+    <message id="str_device_not_permitted_windows">
+        <source>The detector is plugged in, but Windows does not let the updater open it. Close the updater and start it again with &quot;Run as administrator&quot; (right-click its icon), and close other programs that may hold the detector&apos;s drive: Explorer windows, disk tools, antivirus scans.</source>
+        <translation>Детектор подключён, но Windows не даёт программе открыть его. Закройте программу обновления и запустите её снова командой «Запуск от имени администратора» (правой кнопкой мыши по значку), а также закройте другие программы, которые могут занимать диск детектора: окна Проводника, дисковые утилиты, проверку антивирусом.</translation>
+    </message>
     <message id="str_device_busy">
         <source>The detector is plugged in, but another program holds it. Close that program (another updater, a disk tool) or unmount the detector.</source>
         <translation>Детектор подключён, но его занимает другая программа. Закройте её (другой программатор, дисковую утилиту) или отмонтируйте детектор.</translation>
