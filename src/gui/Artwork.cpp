@@ -9,8 +9,9 @@ namespace artwork {
 
 namespace {
 
-QPixmap canvas(QSize size) {
-    QPixmap pixmap(size);
+QPixmap canvas(QSize size, qreal scale = 1.0) {
+    QPixmap pixmap(size * scale);
+    pixmap.setDevicePixelRatio(scale);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
@@ -42,8 +43,8 @@ void paintRadar(QPainter& p, QPointF centre, double unit) {
 
 } // namespace
 
-QPixmap logo(QSize size) {
-    QPixmap pixmap = canvas(size);
+QPixmap logo(QSize size, qreal scale) {
+    QPixmap pixmap = canvas(size, scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const double w = size.width();
@@ -80,8 +81,8 @@ QPixmap icon(QSize size) {
     return pixmap;
 }
 
-QPixmap device(QSize size) {
-    QPixmap pixmap = canvas(size);
+QPixmap device(QSize size, qreal scale) {
+    QPixmap pixmap = canvas(size, scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const double w = size.width();
@@ -123,8 +124,8 @@ QPixmap device(QSize size) {
     return pixmap;
 }
 
-QPixmap database(QSize size) {
-    QPixmap pixmap = canvas(size);
+QPixmap database(QSize size, qreal scale) {
+    QPixmap pixmap = canvas(size, scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const double w = size.width();

@@ -11,7 +11,8 @@ public:
     static std::filesystem::path executableFolder();
 
     // The installed data folder of a binary in binFolder: binFolder/../share/detector-updater
-    // (the relative path follows the install layout chosen at configure time).
+    // (the relative path follows the install layout chosen at configure time); on Windows
+    // binFolder itself.
     static std::filesystem::path installedFolder(const std::filesystem::path& binFolder);
 
     // The first that applies: the environment variable when set and not empty (returned even
