@@ -323,6 +323,18 @@ std::string MainWindowWin32::textOf(HWND control) {
     return sys::utf8FromWide(text);
 }
 
+int MainWindowWin32::buttonWidth(HWND button, int minimumLogical) const {
+    const HDC dc = GetDC(button);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+    const std::wstring caption = wide(textOf(button));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(button, dc);
+    return std::max(px(minimumLogical), static_cast<int>(extent.cx) + px(32));
+}
+
 int MainWindowWin32::px(int logical) const { return MulDiv(logical, static_cast<int>(m_dpi), 96); }
 
 bool MainWindowWin32::create(HINSTANCE instance) {
@@ -498,9 +510,27 @@ void MainWindowWin32::layout() {
         put(control(element), placeOf(element));
     }
     put(m_timeLeft, {28, 380, 624, 22});
+    // Button rows are centred, each button as wide as its caption needs (Russian ones are
+    // longer), at least as wide as the Qt window's.
+    auto row = [this](int y, std::initializer_list<std::pair<HWND, int>> buttons) {
+        int total = 0;
+        for (const auto& [button, minimum] : buttons) {
+            total += (total > 0 ? px(24) : 0) + buttonWidth(button, minimum);
+        }
+        int x = (px(kClientWidth) - total) / 2;
+        for (const auto& [button, minimum] : buttons) {
+            const int w = buttonWidth(button, minimum);
+            SetWindowPos(button, nullptr, x, px(y), w, px(40), SWP_NOZORDER | SWP_NOACTIVATE);
+            x += w + px(24);
+        }
+    };
+    row(414, {{control(Element::btn_connect), 150}, {control(Element::btn_download), 150}});
     // "Show log" gives its place up, so a lone "Update another detector" sits in the middle.
-    put(m_startOver, m_showLogOffered ? Place{133, 466, 240, 40} : Place{220, 466, 240, 40});
-    put(m_showLog, {397, 466, 150, 40});
+    if (m_showLogOffered) {
+        row(466, {{m_startOver, 240}, {m_showLog, 150}});
+    } else {
+        row(466, {{m_startOver, 240}});
+    }
 }
 
 LRESULT CALLBACK MainWindowWin32::windowProc(HWND hwnd, UINT message, WPARAM wparam,

@@ -99,6 +99,8 @@ private:
     void nameForScreenReaders();
     void name(HWND control, const std::string& text);
     int px(int logical) const;
+    // A button's width for its caption in its font, at least minimumLogical.
+    int buttonWidth(HWND button, int minimumLogical) const;
 
     MainWindowModel& m_model;
     const Localizer& m_texts;
