@@ -128,6 +128,25 @@ TEST_F(MainWindowWin32Test, ClicksRunTheActionsAndTheRunEndIsOffered) {
     SendMessageW(window.control(Element::btn_connect), BM_CLICK, 0, 0);
     EXPECT_EQ(connects, 1);
 
+    // The keyboard, through the message loop's handling: Tab to the next button, Enter on it.
+    window.show(SW_SHOWNOACTIVATE);
+    int downloads = 0;
+    window.setActions([&] { ++connects; }, [&] { ++downloads; });
+    model.setBtnDownload("YES");
+    window.focusConnect();
+    auto key = [this](WPARAM code) {
+        MSG msg{GetFocus(), WM_KEYDOWN, code, 0, 0, {}};
+        if (!window.preTranslate(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    };
+    key(VK_TAB);
+    EXPECT_EQ(GetFocus(), window.control(Element::btn_download));
+    key(VK_RETURN);
+    EXPECT_EQ(downloads, 1);
+    EXPECT_EQ(connects, 1);
+
     EXPECT_FALSE(visible(window.startOverButton()));
     window.offerRunEnd(true, true);
     EXPECT_TRUE(visible(window.startOverButton()));
