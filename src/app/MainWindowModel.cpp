@@ -194,3 +194,17 @@ void MainWindowModel::change(Element element, Property property, T ElementState:
         m_listener(notice);
     }
 }
+
+void MainWindowModel::replay(const ChangeListener& to) const {
+    for (const Element element : allElements()) {
+        const ElementState& s = state(element);
+        for (const Property property :
+             {Property::Hidden, Property::Enabled, Property::Ticked, Property::Animating,
+              Property::Text, Property::TextColour, Property::Value}) {
+            if (property == Property::TextColour && kindOf(element) != ElementKind::TextLine) {
+                continue;
+            }
+            to(ElementChange{element, property, s});
+        }
+    }
+}

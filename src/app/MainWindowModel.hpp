@@ -61,6 +61,9 @@ public:
     void setValue(Element element, double value);
 
     [[nodiscard]] const ElementState& state(Element element) const;
+    // Every aspect of every element as a change notice, in layout order (text colours only for
+    // text lines), so a new view can draw the whole window from the notices it already handles.
+    void replay(const ChangeListener& to) const;
     // The window background: the plain window's white until viewDidLoad paints it black.
     [[nodiscard]] Colour windowBackground() const { return m_background; }
 

@@ -372,17 +372,7 @@ void MainWindow::apply(const ElementChange& change) {
 }
 
 void MainWindow::renderAll() {
-    for (const Element element : allElements()) {
-        const ElementState& state = m_model.state(element);
-        for (const Property property :
-             {Property::Hidden, Property::Enabled, Property::Ticked, Property::Animating,
-              Property::Text, Property::TextColour, Property::Value}) {
-            if (property == Property::TextColour && kindOf(element) != ElementKind::TextLine) {
-                continue;
-            }
-            apply(ElementChange{element, property, state});
-        }
-    }
+    m_model.replay([this](const ElementChange& change) { apply(change); });
     QPalette palette = m_central->palette();
     palette.setColor(QPalette::Window, toQColor(m_model.windowBackground()));
     m_central->setPalette(palette);

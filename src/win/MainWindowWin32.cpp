@@ -846,15 +846,5 @@ void MainWindowWin32::apply(const ElementChange& change) {
 }
 
 void MainWindowWin32::renderAll() {
-    for (const Element element : allElements()) {
-        const ElementState& state = m_model.state(element);
-        for (const Property property :
-             {Property::Hidden, Property::Enabled, Property::Ticked, Property::Animating,
-              Property::Text, Property::TextColour, Property::Value}) {
-            if (property == Property::TextColour && kindOf(element) != ElementKind::TextLine) {
-                continue;
-            }
-            apply(ElementChange{element, property, state});
-        }
-    }
+    m_model.replay([this](const ElementChange& change) { apply(change); });
 }

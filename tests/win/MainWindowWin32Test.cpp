@@ -147,6 +147,13 @@ TEST_F(MainWindowWin32Test, ClicksRunTheActionsAndTheRunEndIsOffered) {
     EXPECT_EQ(downloads, 1);
     EXPECT_EQ(connects, 1);
 
+    // Closing while the guard says no (the user kept the update going) leaves the window.
+    int asked = 0;
+    window.setCloseGuard([&] { return ++asked > 1; });
+    SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+
     EXPECT_FALSE(visible(window.startOverButton()));
     window.offerRunEnd(true, true);
     EXPECT_TRUE(visible(window.startOverButton()));
