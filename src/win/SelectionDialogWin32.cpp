@@ -108,6 +108,57 @@ void setCellText(HWND table, int row, int column, const std::string& text) {
                  reinterpret_cast<LPARAM>(&item));
 }
 
+constexpr COLORREF kHeaderBackground = RGB(34, 34, 34);
+constexpr COLORREF kHeaderDivider = RGB(51, 51, 51);
+
+// The header's custom draw goes to its parent, the list view, not to the dialog: the list view is
+// subclassed to draw the header white on dark grey, as the Qt table's.
+LRESULT drawHeaderItem(NMCUSTOMDRAW& draw) {
+    if (draw.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    if (draw.dwDrawStage != CDDS_ITEMPREPAINT) {
+        return CDRF_DODEFAULT;
+    }
+    std::array<wchar_t, 128> title{};
+    HDITEMW item{};
+    item.mask = HDI_TEXT | HDI_FORMAT;
+    item.pszText = title.data();
+    item.cchTextMax = static_cast<int>(title.size());
+    SendMessageW(draw.hdr.hwndFrom, HDM_GETITEMW, draw.dwItemSpec, reinterpret_cast<LPARAM>(&item));
+    RECT area = draw.rc;
+    HBRUSH background = CreateSolidBrush(kHeaderBackground);
+    FillRect(draw.hdc, &area, background);
+    DeleteObject(background);
+    HBRUSH divider = CreateSolidBrush(kHeaderDivider);
+    RECT edge{area.right - 1, area.top, area.right, area.bottom};
+    FillRect(draw.hdc, &edge, divider);
+    DeleteObject(divider);
+    const int padding = MulDiv(area.bottom - area.top, 1, 4);
+    area.left += padding;
+    area.right -= padding;
+    SetBkMode(draw.hdc, TRANSPARENT);
+    SetTextColor(draw.hdc, kWhite);
+    const UINT align = (item.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT ? DT_RIGHT : DT_LEFT;
+    DrawTextW(draw.hdc, title.data(), -1, &area,
+              align | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    return CDRF_SKIPDEFAULT;
+}
+
+LRESULT CALLBACK tableProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                           DWORD_PTR /*data*/) {
+    if (message == WM_NOTIFY) {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code == NM_CUSTOMDRAW &&
+            header->hwndFrom == reinterpret_cast<HWND>(SendMessageW(hwnd, LVM_GETHEADER, 0, 0))) {
+            return drawHeaderItem(*reinterpret_cast<NMCUSTOMDRAW*>(lParam));
+        }
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &tableProc, id);
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 void addTool(HWND tooltip, HWND owner, HWND control, const std::string& text) {
     std::wstring value = wide(text);
     TOOLINFOW tool{};
@@ -313,6 +364,7 @@ void SelectionDialogWin32::build() {
     SetWindowTheme(m_strelka, L"", L"");
     SetWindowTheme(m_fake, L"", L"");
 
+    SetWindowSubclass(m_table, &tableProc, 1, 0);
     SendMessageW(m_table, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SendMessageW(m_table, LVM_SETBKCOLOR, 0, kTableBackground);
@@ -338,7 +390,6 @@ void SelectionDialogWin32::build() {
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd,
                                 nullptr, instance, nullptr);
     if (m_tooltip != nullptr) {
-        addTool(m_tooltip, m_hwnd, m_table, m_texts.tableHelp);
         addTool(m_tooltip, m_hwnd, m_total, m_texts.totalName);
         addTool(m_tooltip, m_hwnd, m_lastChoiceButton, "");
     }
