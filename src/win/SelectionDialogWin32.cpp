@@ -345,8 +345,7 @@ void SelectionDialogWin32::build() {
     };
     // Creation order is tab order and the order MSAA reads labels in: a static just before a
     // control without a caption of its own (the table) names it.
-    m_tableHelp =
-        make(WC_STATICW, m_texts.tableHelp, SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kIdTableHelp);
+    m_tableHelp = make(WC_STATICW, m_texts.tableHelp, SS_LEFT | SS_NOPREFIX, kIdTableHelp);
     m_tableLabel = make(WC_STATICW, m_texts.tableName, SS_LEFT | SS_NOPREFIX, kIdTableLabel);
     m_table = make(WC_LISTVIEWW, m_texts.tableName,
                    WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
@@ -505,9 +504,10 @@ void SelectionDialogWin32::layout() {
 
     const int buttonY = height - margin - buttonHeight;
     const int boxY = buttonY - gap - boxHeight;
-    const int totalY = boxY - gap - line;
+    // The help and the total line may take two lines: a Russian refusal is long.
+    const int totalY = boxY - gap - 2 * line;
     const int labelWidth = textWidth(m_texts.tableName) + scaled(2);
-    const int tableY = margin + line + scaled(4);
+    const int tableY = margin + 2 * line + scaled(4);
     const int tableHeight = std::max(totalY - gap - tableY, line);
     const int inner = std::max(width - 2 * margin, 0);
 
@@ -520,9 +520,9 @@ void SelectionDialogWin32::layout() {
     };
     place(m_tableLabel, margin, margin, labelWidth, line);
     const int helpX = margin + labelWidth + scaled(12);
-    place(m_tableHelp, helpX, margin, width - margin - helpX, line);
+    place(m_tableHelp, helpX, margin, width - margin - helpX, 2 * line);
     place(m_table, margin, tableY, inner, tableHeight);
-    place(m_total, margin, totalY, inner, line);
+    place(m_total, margin, totalY, inner, 2 * line);
     const int strelkaWidth = textWidth(m_texts.excludeStrelka) + boxExtra;
     place(m_strelka, margin, boxY, strelkaWidth, boxHeight);
     place(m_fake, margin + strelkaWidth + scaled(16), boxY,
@@ -548,7 +548,11 @@ void SelectionDialogWin32::layout() {
         std::max(stringWidth(m_texts.countColumn), stringWidth("000000")) + padding;
     RECT tableClient{};
     GetClientRect(m_table, &tableClient);
-    const int cityWidth = std::max<int>(tableClient.right - checkWidth - countWidth, scaled(60));
+    // Room for the vertical scroll bar before the rows bring it, so no horizontal one follows.
+    const bool scrolls = (GetWindowLongPtrW(m_table, GWL_STYLE) & WS_VSCROLL) != 0;
+    const int scrollBar = scrolls ? 0 : scaled(GetSystemMetrics(SM_CXVSCROLL)) + scaled(1);
+    const int cityWidth =
+        std::max<int>(tableClient.right - scrollBar - checkWidth - countWidth, scaled(60));
     SendMessageW(m_table, LVM_SETCOLUMNWIDTH, kCityColumn, cityWidth);
     SendMessageW(m_table, LVM_SETCOLUMNWIDTH, kCheckColumn, checkWidth);
     SendMessageW(m_table, LVM_SETCOLUMNWIDTH, kCountColumn, countWidth);
