@@ -207,3 +207,12 @@ void SelectionDBViewController::notify(DialogPart part) const {
         m_listener(part);
     }
 }
+
+std::optional<std::uint32_t> SelectionDBViewController::clickRow(std::uint32_t row) {
+    const bool wasChosen = rowExists(row) && m_arOptions_Check[row] == kYes;
+    const std::uint32_t total = m_total_selected_db_num;
+    if (!tableView_shouldSelectRow(row) || wasChosen || m_arOptions_Check[row] == kYes) {
+        return std::nullopt;
+    }
+    return total + rowValue(row);
+}

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,10 @@ public:
     // stays within kSelectionLimit (refused silently otherwise). Returns true; a row that does
     // not exist changes nothing and returns false.
     bool tableView_shouldSelectRow(std::uint32_t row);
+    // A window's click on row, through tableView_shouldSelectRow: nothing, or, when the row
+    // stays out because adding it would pass the limit (a refusal the model keeps silent), the
+    // total it would have made, so the window can say why.
+    std::optional<std::uint32_t> clickRow(std::uint32_t row);
 
     // The user's click on a box, before its event runs (the widget changes its own state).
     void setCheckBox_StrelkaState(bool on);

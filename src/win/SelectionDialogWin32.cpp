@@ -801,19 +801,10 @@ void SelectionDialogWin32::toggleRow(int row) {
     }
     const auto r = static_cast<std::uint32_t>(row);
     clearNotice();
-    const std::string before =
-        m_model->tableView_viewForTableColumn_row(SelectionDBViewController::kCheckColumn, r);
-    const std::uint32_t total = m_model->total_selected_db_num();
-    if (!m_model->tableView_shouldSelectRow(r)) {
-        return;
-    }
-    const std::string after =
-        m_model->tableView_viewForTableColumn_row(SelectionDBViewController::kCheckColumn, r);
     // The model refuses silently; the row stays "NO" and the line says why.
-    if (before != "YES" && after != "YES") {
-        const std::uint32_t wouldBe = total + m_model->rowValue(r);
+    if (const auto wouldBe = m_model->clickRow(r)) {
         showNotice(text::substitute(
-            m_texts.refused, {number(wouldBe), number(SelectionDBViewController::kSelectionLimit),
+            m_texts.refused, {number(*wouldBe), number(SelectionDBViewController::kSelectionLimit),
                               m_model->tableView_viewForTableColumn_row(
                                   SelectionDBViewController::kCityColumn, r)}));
     }

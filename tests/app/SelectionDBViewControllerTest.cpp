@@ -388,3 +388,18 @@ TEST(SelectionDBViewControllerTest, LabelMainAlwaysHoldsTheTotal) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SelectionDBViewControllerTest, ClickRowNamesTheTotalOfARefusalOnly) {
+    OpenDialog d({{"A", "9000", "0", "0"}, {"B", "500", "0", "0"}, {"C", "300", "0", "0"}});
+    EXPECT_EQ(d.dialog.clickRow(0), std::nullopt) << "added";
+    EXPECT_EQ(d.dialog.clickRow(1), std::optional<std::uint32_t>(9500)) << "refused";
+    EXPECT_EQ(d.dialog.arOptions_Check()[1], "NO");
+    EXPECT_EQ(d.dialog.clickRow(2), std::nullopt) << "9300 fits exactly";
+    EXPECT_EQ(d.dialog.clickRow(0), std::nullopt) << "taken out";
+    EXPECT_EQ(d.dialog.clickRow(7), std::nullopt) << "no such row";
+    EXPECT_EQ(d.dialog.total_selected_db_num(), 300U);
+}
+
+} // namespace
