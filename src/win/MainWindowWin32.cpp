@@ -23,7 +23,7 @@ constexpr wchar_t kWindowClass[] = L"DetectorUpdaterWindow";
 constexpr wchar_t kPictureClass[] = L"DetectorUpdaterPicture";
 constexpr wchar_t kSpinnerClass[] = L"DetectorUpdaterSpinner";
 constexpr int kClientWidth = 680;
-constexpr int kClientHeight = 530;
+constexpr int kClientHeight = 548;
 constexpr int kSpokes = 12;
 constexpr UINT kSpinnerTickMs = 80;
 constexpr UINT_PTR kSpinnerTimer = 1;
@@ -227,15 +227,15 @@ Place placeOf(Element element) {
     case Element::txt_QVT_DB:
         return {452, 200, 200, 32};
     case Element::txt_Infomation_upper:
-        return {28, 250, 624, 32};
+        return {28, 244, 624, 60};
     case Element::txt_Infomation:
-        return {28, 286, 624, 44};
+        return {28, 306, 624, 44};
     case Element::circle_progressbar_connect:
-        return {28, 342, 32, 32};
+        return {28, 360, 32, 32};
     case Element::progressbar_download:
-        return {72, 346, 536, 24};
+        return {72, 364, 536, 24};
     case Element::circle_progressbar_download:
-        return {620, 342, 32, 32};
+        return {620, 360, 32, 32};
     case Element::btn_connect:
         return {178, 414, 150, 40};
     case Element::btn_download:
@@ -321,6 +321,25 @@ std::string MainWindowWin32::textOf(HWND control) {
     const int got = GetWindowTextW(control, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(std::max(got, 0)));
     return sys::utf8FromWide(text);
+}
+
+void MainWindowWin32::placeText(Element element) {
+    // A text line takes the height its wrapped text needs, centred in its place, as a Qt label
+    // with centred alignment draws it; what does not fit its place is cut at the bottom.
+    const Place place = placeOf(element);
+    const HWND line = control(element);
+    const HDC dc = GetDC(line);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)));
+    const std::wstring text = wide(textOf(line));
+    RECT needed{0, 0, px(place.w), 0};
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(line, dc);
+    const int h = std::min(static_cast<int>(needed.bottom), px(place.h));
+    SetWindowPos(line, nullptr, px(place.x), px(place.y) + (px(place.h) - h) / 2, px(place.w), h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int MainWindowWin32::buttonWidth(HWND button, int minimumLogical) const {
@@ -507,9 +526,13 @@ void MainWindowWin32::layout() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     };
     for (const Element element : allElements()) {
-        put(control(element), placeOf(element));
+        if (kindOf(element) == ElementKind::TextLine) {
+            placeText(element);
+        } else {
+            put(control(element), placeOf(element));
+        }
     }
-    put(m_timeLeft, {28, 380, 624, 22});
+    put(m_timeLeft, {28, 398, 624, 22});
     // Button rows are centred, each button as wide as its caption needs (Russian ones are
     // longer), at least as wide as the Qt window's.
     auto row = [this](int y, std::initializer_list<std::pair<HWND, int>> buttons) {
@@ -524,12 +547,12 @@ void MainWindowWin32::layout() {
             x += w + px(24);
         }
     };
-    row(414, {{control(Element::btn_connect), 150}, {control(Element::btn_download), 150}});
+    row(432, {{control(Element::btn_connect), 150}, {control(Element::btn_download), 150}});
     // "Show log" gives its place up, so a lone "Update another detector" sits in the middle.
     if (m_showLogOffered) {
-        row(466, {{m_startOver, 240}, {m_showLog, 150}});
+        row(484, {{m_startOver, 240}, {m_showLog, 150}});
     } else {
-        row(466, {{m_startOver, 240}});
+        row(484, {{m_startOver, 240}});
     }
 }
 
@@ -814,6 +837,7 @@ void MainWindowWin32::apply(const ElementChange& change) {
     case Property::Text:
         if (kindOf(change.element) == ElementKind::TextLine) {
             SetWindowTextW(w, wide(s.text).c_str());
+            placeText(change.element);
         }
         break;
     case Property::TextColour:

@@ -101,6 +101,7 @@ private:
     int px(int logical) const;
     // A button's width for its caption in its font, at least minimumLogical.
     int buttonWidth(HWND button, int minimumLogical) const;
+    void placeText(Element element);
 
     MainWindowModel& m_model;
     const Localizer& m_texts;

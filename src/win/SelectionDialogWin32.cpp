@@ -550,7 +550,14 @@ void SelectionDialogWin32::layout() {
     GetClientRect(m_table, &tableClient);
     // Room for the vertical scroll bar before the rows bring it, so no horizontal one follows.
     const bool scrolls = (GetWindowLongPtrW(m_table, GWL_STYLE) & WS_VSCROLL) != 0;
-    const int scrollBar = scrolls ? 0 : scaled(GetSystemMetrics(SM_CXVSCROLL)) + scaled(1);
+    // The system's metrics are at the system's DPI, not this monitor's.
+    const HDC screen = GetDC(nullptr);
+    const int systemDpi = std::max(GetDeviceCaps(screen, LOGPIXELSX), 1);
+    ReleaseDC(nullptr, screen);
+    const int scrollBar =
+        scrolls ? 0
+                : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(m_dpi), systemDpi) +
+                      scaled(1);
     const int cityWidth =
         std::max<int>(tableClient.right - scrollBar - checkWidth - countWidth, scaled(60));
     SendMessageW(m_table, LVM_SETCOLUMNWIDTH, kCityColumn, cityWidth);
