@@ -12,6 +12,19 @@ install(DIRECTORY ${CMAKE_BINARY_DIR}/src/cli/demo-catalog/ DESTINATION demo-cat
 file(GLOB _profiles ${PROJECT_SOURCE_DIR}/profiles/*.json)
 install(FILES ${_profiles} DESTINATION profiles)
 install(FILES README.md LICENSE THIRD-PARTY-NOTICES.md CHANGELOG.md DESTINATION .)
+# The programs are linked statically with the MinGW-w64 runtime (C runtime, winpthreads) and
+# GCC's runtime libraries: their notices travel with them, as the packages that built them
+# state them.
+foreach(_notice IN ITEMS mingw-w64-common:mingw-w64-runtime.txt gcc-mingw-w64-base:gcc-runtime.txt)
+  string(REPLACE ":" ";" _notice ${_notice})
+  list(GET _notice 0 _package)
+  list(GET _notice 1 _name)
+  set(_copyright /usr/share/doc/${_package}/copyright)
+  if(NOT EXISTS ${_copyright})
+    message(FATAL_ERROR "${_copyright} is missing: install ${_package}")
+  endif()
+  install(FILES ${_copyright} DESTINATION notices RENAME ${_name})
+endforeach()
 
 set(CPACK_GENERATOR ZIP NSIS)
 # The NSIS lines below hold quotes and backslashes that must reach the script as written.
