@@ -4,6 +4,7 @@
 #include "install/BuildVersion.hpp"
 #include "install/WideText.hpp"
 #include "win/ResourceIds.hpp"
+#include "win/Win32Ui.hpp"
 #include "win/WinUiDispatcher.hpp"
 
 #include <algorithm>
@@ -41,21 +42,6 @@ enum ControlId : int {
 std::size_t indexOf(Element element) { return static_cast<std::size_t>(element); }
 
 std::wstring wide(const std::string& text) { return sys::wideFromUtf8(text); }
-
-// Per-monitor DPI, when Windows can tell (10 1607 and later).
-UINT dpiOf(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    const UINT dpi = getDpi != nullptr && hwnd != nullptr ? getDpi(hwnd) : 0;
-    if (dpi != 0) {
-        return dpi;
-    }
-    const HDC screen = GetDC(nullptr);
-    const int fromScreen = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return fromScreen > 0 ? static_cast<UINT>(fromScreen) : 96;
-}
 
 } // namespace
 
@@ -315,14 +301,6 @@ COLORREF MainWindowWin32::toColorRef(Colour colour) {
     return RGB(255, 255, 255);
 }
 
-std::string MainWindowWin32::textOf(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return sys::utf8FromWide(text);
-}
-
 void MainWindowWin32::placeText(Element element) {
     // A text line takes the height its wrapped text needs, centred in its place, as a Qt label
     // with centred alignment draws it; what does not fit its place is cut at the bottom.
@@ -331,7 +309,7 @@ void MainWindowWin32::placeText(Element element) {
     const HDC dc = GetDC(line);
     const HGDIOBJ old =
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)));
-    const std::wstring text = wide(textOf(line));
+    const std::wstring text = wide(win32::windowText(line));
     RECT needed{0, 0, px(place.w), 0};
     DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &needed,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
@@ -343,15 +321,9 @@ void MainWindowWin32::placeText(Element element) {
 }
 
 int MainWindowWin32::buttonWidth(HWND button, int minimumLogical) const {
-    const HDC dc = GetDC(button);
-    const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
-    const std::wstring caption = wide(textOf(button));
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(button, dc);
-    return std::max(px(minimumLogical), static_cast<int>(extent.cx) + px(32));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
+    return std::max(px(minimumLogical),
+                    win32::textWidth(button, font, win32::windowText(button)) + px(32));
 }
 
 int MainWindowWin32::px(int logical) const { return MulDiv(logical, static_cast<int>(m_dpi), 96); }
@@ -390,7 +362,7 @@ bool MainWindowWin32::create(HINSTANCE instance) {
     if (m_hwnd == nullptr) {
         return false;
     }
-    m_dpi = dpiOf(m_hwnd);
+    m_dpi = win32::windowDpi(m_hwnd);
     build();
     makeFonts();
     layout();
@@ -517,8 +489,8 @@ void MainWindowWin32::makeFonts() {
 
 void MainWindowWin32::layout() {
     RECT frame{0, 0, px(kClientWidth), px(kClientHeight)};
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE));
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    win32::adjustWindowRect(frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)), 0,
+                            m_dpi);
     SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     auto put = [this](HWND hwnd, Place p) {
@@ -629,7 +601,7 @@ LRESULT MainWindowWin32::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         const auto found = m_timers.find(wparam);
         if (found != m_timers.end()) {
             KillTimer(m_hwnd, wparam);
-            const auto fn = std::move(found->second.fn);
+            const auto fn = std::move(found->second);
             m_timers.erase(found);
             if (fn) {
                 fn();
@@ -709,7 +681,7 @@ void MainWindowWin32::setWakeHandler(std::function<void()> onWake) { m_onWake = 
 
 void MainWindowWin32::after(unsigned milliseconds, std::function<void()> fn) {
     const UINT_PTR id = m_nextTimer++;
-    m_timers[id] = Timer{std::move(fn)};
+    m_timers[id] = std::move(fn);
     SetTimer(m_hwnd, id, milliseconds, nullptr);
 }
 
@@ -725,7 +697,6 @@ void MainWindowWin32::offerRunEnd(bool offered, bool showLog) {
 
 void MainWindowWin32::setTimeLeft(const std::string& text) {
     SetWindowTextW(m_timeLeft, wide(text).c_str());
-    name(m_timeLeft, m_texts.L("gui_a11y_time_left"));
     ShowWindow(m_timeLeft, text.empty() ? SW_HIDE : SW_SHOW);
 }
 

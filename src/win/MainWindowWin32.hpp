@@ -78,17 +78,11 @@ public:
     [[nodiscard]] UINT dpi() const { return m_dpi; }
 
     static COLORREF toColorRef(Colour colour);
-    // A control's text as UTF-8.
-    static std::string textOf(HWND control);
 
     // What a picture or a spinner paints.
     struct ChildState;
 
 private:
-    struct Timer {
-        std::function<void()> fn;
-    };
-
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
     void build();
@@ -119,7 +113,8 @@ private:
     std::array<std::unique_ptr<Gdiplus::Bitmap>, 3> m_art;
     std::vector<std::unique_ptr<ChildState>> m_children;
     std::map<HWND, std::wstring> m_accessibleNames;
-    std::map<UINT_PTR, Timer> m_timers;
+    // The one-shot timers of after(), by timer id.
+    std::map<UINT_PTR, std::function<void()>> m_timers;
     UINT_PTR m_nextTimer = 100;
     std::function<void()> m_onConnect;
     std::function<void()> m_onDownload;

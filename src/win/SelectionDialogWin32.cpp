@@ -2,6 +2,7 @@
 
 #include "app/TextFormat.hpp"
 #include "install/WideText.hpp"
+#include "win/Win32Ui.hpp"
 
 #include <algorithm>
 #include <array>
@@ -40,35 +41,11 @@ constexpr int kClientHeight = 420;
 
 // Per-monitor calls of Windows 10 1607 and later, looked up so the program still starts on
 // older systems (which then lay out at the system DPI).
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
-
-template <typename Fn>
-Fn user32Function(const char* name) {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (user32 == nullptr) {
-        return nullptr;
-    }
-    // The usual cast of GetProcAddress's generic pointer to the function's own type.
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name)));
-}
-
-UINT systemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen != nullptr) {
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-UINT windowDpi(HWND hwnd) {
-    static const auto getDpi = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
-    const UINT dpi = getDpi != nullptr ? getDpi(hwnd) : 0;
-    return dpi != 0 ? dpi : systemDpi();
-}
+using win32::systemDpi;
+using win32::user32Function;
+using win32::windowDpi;
 
 // The message font at dpi: what Windows' own dialogs use, sized for the dialog's monitor.
 HFONT messageFont(UINT dpi) {
@@ -88,14 +65,6 @@ HFONT messageFont(UINT dpi) {
 }
 
 std::wstring wide(std::string_view text) { return sys::wideFromUtf8(text); }
-
-std::string windowText(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return sys::utf8FromWide(text);
-}
 
 void setText(HWND hwnd, std::string_view text) { SetWindowTextW(hwnd, wide(text).c_str()); }
 
@@ -443,13 +412,8 @@ void SelectionDialogWin32::applyDpi(UINT dpi) {
 
 void SelectionDialogWin32::placeOverOwner() {
     RECT frame{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE));
-    static const auto adjust =
-        user32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
-    if (adjust == nullptr || !adjust(&frame, style, FALSE, exStyle, m_dpi)) {
-        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    }
+    win32::adjustWindowRect(frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)), m_dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT over{};
@@ -473,14 +437,7 @@ int SelectionDialogWin32::scaled(int logical) const {
 }
 
 int SelectionDialogWin32::textWidth(const std::string& text) const {
-    const std::wstring value = wide(text);
-    HDC dc = GetDC(m_hwnd);
-    HGDIOBJ old = SelectObject(dc, m_font);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, value.c_str(), static_cast<int>(value.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(m_hwnd, dc);
-    return size.cx;
+    return win32::textWidth(m_hwnd, m_font, text);
 }
 
 void SelectionDialogWin32::layout() {
@@ -551,13 +508,10 @@ void SelectionDialogWin32::layout() {
     // Room for the vertical scroll bar before the rows bring it, so no horizontal one follows.
     const bool scrolls = (GetWindowLongPtrW(m_table, GWL_STYLE) & WS_VSCROLL) != 0;
     // The system's metrics are at the system's DPI, not this monitor's.
-    const HDC screen = GetDC(nullptr);
-    const int systemDpi = std::max(GetDeviceCaps(screen, LOGPIXELSX), 1);
-    ReleaseDC(nullptr, screen);
-    const int scrollBar =
-        scrolls ? 0
-                : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(m_dpi), systemDpi) +
-                      scaled(1);
+    const int scrollBar = scrolls ? 0
+                                  : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(m_dpi),
+                                           static_cast<int>(systemDpi())) +
+                                        scaled(1);
     const int cityWidth =
         std::max<int>(tableClient.right - scrollBar - checkWidth - countWidth, scaled(60));
     SendMessageW(m_table, LVM_SETCOLUMNWIDTH, kCityColumn, cityWidth);
@@ -779,7 +733,7 @@ std::string SelectionDialogWin32::cellText(int row, int column) const {
     return sys::utf8FromWide(std::wstring_view(buffer.data(), std::min(length, buffer.size())));
 }
 
-std::string SelectionDialogWin32::totalLine() const { return windowText(m_total); }
+std::string SelectionDialogWin32::totalLine() const { return win32::windowText(m_total); }
 
 void SelectionDialogWin32::showTotal() {
     if (m_noticeActive) {

@@ -6,6 +6,7 @@
 #include "app/CatalogueLocalizer.hpp"
 #include "app/TableLocalizer.hpp"
 #include "install/WideText.hpp"
+#include "win/Win32Ui.hpp"
 
 #include <functional>
 #include <string>
@@ -83,7 +84,7 @@ TEST_F(MainWindowWin32Test, ModelChangesReachTheirControls) {
     for (const Row& row : rows) {
         row.change(model);
         const HWND control = window.control(row.element);
-        EXPECT_EQ(MainWindowWin32::textOf(control), row.text) << row.what;
+        EXPECT_EQ(win32::windowText(control), row.text) << row.what;
         EXPECT_EQ(visible(control), row.shown) << row.what;
         EXPECT_EQ(paintedColour(control), row.colour) << row.what;
     }
@@ -96,7 +97,7 @@ TEST_F(MainWindowWin32Test, ButtonsBarSpinnersAndBoxFollowTheModel) {
     EXPECT_FALSE(IsWindowEnabled(download)) << "disabled at start-up";
     model.setBtnDownload("yes");
     EXPECT_TRUE(IsWindowEnabled(download));
-    EXPECT_EQ(MainWindowWin32::textOf(download), texts.L("gui_btn_download"));
+    EXPECT_EQ(win32::windowText(download), texts.L("gui_btn_download"));
     model.setBtnConnect("NO");
     EXPECT_FALSE(IsWindowEnabled(window.control(Element::btn_connect)));
 
@@ -166,7 +167,7 @@ TEST_F(MainWindowWin32Test, ClicksRunTheActionsAndTheRunEndIsOffered) {
 
     window.setTimeLeft("1 мин 05 с");
     EXPECT_TRUE(visible(window.timeLeftLine()));
-    EXPECT_EQ(MainWindowWin32::textOf(window.timeLeftLine()), "1 мин 05 с");
+    EXPECT_EQ(win32::windowText(window.timeLeftLine()), "1 мин 05 с");
     window.setTimeLeft({});
     EXPECT_FALSE(visible(window.timeLeftLine()));
 
