@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <utility>
+#include <variant>
 
 struct WindowSession::Run {
     std::stop_source stop;
@@ -66,6 +67,12 @@ WindowSession::~WindowSession() {
 }
 
 void WindowSession::start() {
+    if (!m_settings.serverOverride.empty()) {
+        server::ServerSettings::overrideBaseAddress(m_settings.serverOverride);
+    }
+    if (!m_settings.probeOverride.empty()) {
+        server::ServerSettings::overrideProbeUrl(m_settings.probeOverride);
+    }
     // The link's set-up diagnostics belong in the run's log, not on standard output.
     usb::setDiagnosticSink([this](std::string_view text) { trace("usb", std::string(text)); });
     m_started = true;
@@ -110,26 +117,23 @@ std::unique_ptr<WindowSession::Run> WindowSession::makeRun() {
 }
 
 std::unique_ptr<MassStorageController> WindowSession::makeLink() {
-    const auto log = currentTrace();
-    if (!m_settings.makeBus && !log) {
-        // The link opens the platform's bus itself, and says so in its own words if it cannot.
-        return std::make_unique<MassStorageController>();
-    }
-    std::shared_ptr<usb::UsbBus> bus;
-    if (m_settings.makeBus) {
-        bus = m_settings.makeBus();
-    } else {
-        auto created = usb::openSystemBus(0x0483, 0x5720);
-        if (const auto* error = std::get_if<usb::UsbError>(&created)) {
-            trace("usb", "USB cannot be used: " + error->message);
-            return std::make_unique<MassStorageController>();
-        }
-        bus = std::get<std::shared_ptr<usb::UsbBus>>(std::move(created));
-    }
-    if (log) {
-        bus = std::make_shared<TracingBus>(bus, log);
-    }
-    return std::make_unique<MassStorageController>(bus);
+    // The link makes its bus when it starts and says in its own words when USB cannot be used;
+    // with a log, the bus it gets traces every transaction.
+    return std::make_unique<MassStorageController>(MassStorageController::BusFactory(
+        [makeBus = m_settings.makeBus,
+         log = currentTrace()]() -> std::variant<std::shared_ptr<usb::UsbBus>, usb::UsbError> {
+            std::variant<std::shared_ptr<usb::UsbBus>, usb::UsbError> created;
+            if (makeBus) {
+                created = makeBus();
+            } else {
+                created = usb::openSystemBus(0x0483, 0x5720);
+            }
+            auto* bus = std::get_if<std::shared_ptr<usb::UsbBus>>(&created);
+            if (bus != nullptr && *bus && log) {
+                *bus = std::make_shared<TracingBus>(*bus, log);
+            }
+            return created;
+        }));
 }
 
 std::shared_ptr<TraceLog> WindowSession::currentTrace() const {

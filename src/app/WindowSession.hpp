@@ -62,6 +62,9 @@ public:
         Pacer* pacer = nullptr;
         // Run after the log of a run is open and before its connect sequence starts.
         std::function<void()> onConnect;
+        // --server and --probe-url: they win over the built-in and the demo's addresses.
+        std::string serverOverride;
+        std::string probeOverride;
     };
 
     // Everything passed in outlives the session.
@@ -76,7 +79,7 @@ public:
     // them, so no worker outlives what it works on.
     ~WindowSession();
 
-    // The first run's controller and the start-up state.
+    // The server addresses asked for, the first run's controller and the start-up state.
     void start();
 
     // The two buttons.

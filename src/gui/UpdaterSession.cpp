@@ -1,7 +1,5 @@
 #include "gui/UpdaterSession.hpp"
 
-#include "server/ServerSettings.hpp"
-
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -55,14 +53,9 @@ bool UpdaterSession::start(QString& error) {
             return false;
         }
     }
-    if (!m_settings.serverOverride.isEmpty()) {
-        server::ServerSettings::overrideBaseAddress(m_settings.serverOverride.toStdString());
-    }
-    if (!m_settings.probeOverride.isEmpty()) {
-        server::ServerSettings::overrideProbeUrl(m_settings.probeOverride.toStdString());
-    }
-
     WindowSession::Settings settings;
+    settings.serverOverride = m_settings.serverOverride.toStdString();
+    settings.probeOverride = m_settings.probeOverride.toStdString();
     settings.traceFile = toPath(m_settings.traceFile);
     settings.logFolder =
         toPath(m_settings.logFolder.isEmpty() ? defaultLogFolder() : m_settings.logFolder);

@@ -3,7 +3,6 @@
 #include "install/DataLocation.hpp"
 #include "install/SystemPaths.hpp"
 #include "install/WideText.hpp"
-#include "server/ServerSettings.hpp"
 #include "usb/SystemBus.hpp"
 
 #include <system_error>
@@ -118,14 +117,9 @@ bool WinUpdater::start(HINSTANCE instance, std::string& error) {
             return false;
         }
     }
-    if (!m_settings.serverOverride.empty()) {
-        server::ServerSettings::overrideBaseAddress(m_settings.serverOverride);
-    }
-    if (!m_settings.probeOverride.empty()) {
-        server::ServerSettings::overrideProbeUrl(m_settings.probeOverride);
-    }
-
     WindowSession::Settings settings;
+    settings.serverOverride = m_settings.serverOverride;
+    settings.probeOverride = m_settings.probeOverride;
     settings.traceFile = m_settings.traceFile;
     settings.logFolder = m_settings.dataFolder / "logs";
     settings.pacer = m_recordingPacer.get();
